@@ -1,0 +1,3 @@
+a
+#include "/dev/null"
+b

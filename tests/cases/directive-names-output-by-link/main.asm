@@ -1,0 +1,3 @@
+before
+#include "./link.asm"
+after

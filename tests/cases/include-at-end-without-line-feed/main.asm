@@ -1,0 +1,2 @@
+first
+#include "x.inc"

@@ -1,0 +1,3 @@
+a
+#include "empty.inc"
+b

@@ -1,0 +1,5 @@
+m1
+#include "a.inc"
+m2
+#include "b.inc"
+m3

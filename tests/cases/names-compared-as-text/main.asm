@@ -1,0 +1,3 @@
+#include "x.inc"
+#include "./x.inc"
+#include "x.inc"

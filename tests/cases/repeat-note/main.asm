@@ -1,0 +1,4 @@
+#include "x.inc"
+mid
+#include "x.inc"
+end

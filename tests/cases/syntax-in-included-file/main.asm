@@ -1,0 +1,3 @@
+m
+#include "a.inc"
+after
