@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 // Output buffer: few large writes keep the run near the cost of a copy.
-constexpr std::size_t output_buffer_size = 64 * 1024;
+constexpr std::size_t output_buffer_size = 128 * 1024;
 
 int
 main(int argc, char **argv)
