@@ -15,9 +15,10 @@ main(int argc, char **argv)
     const char *input_name = argv[1];
     const char *output_name = argv[2];
     // Refuse before "w" truncates the input it would then read.
+    struct stat input;
     struct stat output;
-    if (stat(output_name, &output) == 0)
-        refuse_output_file(input_name, &output);
+    if (stat(input_name, &input) == 0 && stat(output_name, &output) == 0)
+        refuse_output_file(input_name, &input, &output);
     std::FILE *out = std::fopen(output_name, "w");
     if (out == nullptr)
         fatal("error opening output file\n");

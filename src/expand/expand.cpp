@@ -8,6 +8,10 @@
 static_assert(name_size <= slot_size, "a registry slot holds any name");
 static_assert(piece_size < input_size, "a whole piece fits the input");
 
+// Only one level reads at a time: before a nested level runs, the reader
+// steps back over the bytes it has not used and reads them again later.
+static char shared_window[window_size];
+
 static const char keyword[] = "#include";
 static constexpr std::size_t keyword_length = sizeof keyword - 1;
 
@@ -45,27 +49,75 @@ get_include_file_name(const char *piece, std::size_t n, char *name,
 }
 
 void
-refuse_output_file(const char *name, const struct stat *output)
+refuse_output_file(const char *name, const struct stat *input,
+                   const struct stat *output)
 {
-    struct stat named;
-    if (!S_ISREG(output->st_mode) || stat(name, &named) != 0)
-        return;
-    if (named.st_dev == output->st_dev && named.st_ino == output->st_ino)
+    if (S_ISREG(output->st_mode) && input->st_dev == output->st_dev &&
+        input->st_ino == output->st_ino)
         fatal("input file %s is the output file\n", name);
 }
 
 void
 open_text_input(text_input *in, const char *file_name)
 {
-    in->stream = std::fopen(file_name, "r");
-    if (in->stream == nullptr)
+    std::FILE *stream = std::fopen(file_name, "r");
+    if (stream == nullptr)
         fatal("error opening input file %s\n", file_name);
+    start_text_input(in, stream, file_name);
+}
+
+// Points the input at the window it reads into: the shared one for a
+// regular file, which can be read again, its own buffer for anything else.
+static void
+choose_window(text_input *in)
+{
+    if (S_ISREG(in->status.st_mode)) {
+        in->buf = shared_window;
+        in->size = sizeof shared_window;
+    } else {
+        in->buf = in->own;
+        in->size = sizeof in->own;
+    }
+}
+
+void
+start_text_input(text_input *in, std::FILE *stream, const char *file_name)
+{
     // Reads land straight in buf; a stream buffer would only copy them twice.
-    (void)std::setvbuf(in->stream, nullptr, _IONBF, 0);
+    (void)std::setvbuf(stream, nullptr, _IONBF, 0);
+    in->stream = stream;
     in->file_name = file_name;
+    int fd = fileno(stream);
+    if (fd < 0 || fstat(fd, &in->status) != 0)
+        in->status = {};
+    choose_window(in);
     in->begin = 0;
     in->end = 0;
     in->at_eof = 0;
+}
+
+// Hands the shared window on to a nested level. The bytes not yet used move
+// to the input's own buffer when they fit, and are otherwise left in the file
+// to be read again when this level resumes.
+static void
+release_window(text_input *in)
+{
+    if (in->buf != shared_window)
+        return;
+    std::size_t unread = in->end - in->begin;
+    if (unread <= sizeof in->own) {
+        std::memcpy(in->own, in->buf + in->begin, unread);
+        in->buf = in->own;
+        in->size = sizeof in->own;
+    } else {
+        long back = static_cast<long>(unread);
+        if (std::fseek(in->stream, -back, SEEK_CUR) != 0)
+            fatal("error reading input file %s\n", in->file_name);
+        in->at_eof = 0;
+        unread = 0;
+    }
+    in->begin = 0;
+    in->end = unread;
 }
 
 std::size_t
@@ -86,14 +138,16 @@ int
 refill_text_input(text_input *in)
 {
     std::size_t kept = in->end - in->begin;
-    std::memmove(in->buf, in->buf + in->begin, kept);
+    const char *unread = in->buf + in->begin;
+    choose_window(in);
+    std::memmove(in->buf, unread, kept);
     in->begin = 0;
     in->end = kept;
     if (!in->at_eof) {
-        std::size_t room = sizeof in->buf - kept;
+        std::size_t room = in->size - kept;
         in->end += std::fread(in->buf + kept, 1, room, in->stream);
         // fread stops short only at end of file or on an error.
-        if (in->end < sizeof in->buf) {
+        if (in->end < in->size) {
             if (std::ferror(in->stream))
                 fatal("error reading input file %s\n", in->file_name);
             in->at_eof = 1;
@@ -146,6 +200,7 @@ expand_directive(text_input *in, std::size_t n, std::FILE *out)
         return;
     skip_line(in, n);
     if (lookfor_include_file(name) == 0) {
+        release_window(in);
         expand_include_directives(name, out);
         return;
     }
@@ -155,42 +210,63 @@ expand_directive(text_input *in, std::size_t n, std::FILE *out)
         fatal("error writing output file\n");
 }
 
-// Copies ordinary text in runs as long as the buffer allows; only the first
-// piece of a line is shown to the recogniser.
+// Answers whether the byte at buf[at] starts a line.
+static int
+starts_line(const text_input *in, std::size_t at, int at_line_start)
+{
+    return at == in->begin ? at_line_start : in->buf[at - 1] == '\n';
+}
+
+// Copies ordinary text in runs as long as the window allows. A directive
+// starts a line with '#', so only those bytes are looked at closely, and
+// only the first piece of such a line is shown to the recogniser.
 static void
 expand_text(text_input *in, std::FILE *out)
 {
-    std::size_t run = in->begin;
     int at_line_start = 1;
+    std::size_t scan = in->begin;
     for (;;) {
-        const char *piece = in->buf + in->begin;
-        std::size_t n =
-            measure_line_piece(piece, in->end - in->begin, in->at_eof);
-        if (n == 0) {
-            write_output(in->buf + run, in->begin - run, out);
+        const char *hash = static_cast<const char *>(
+            std::memchr(in->buf + scan, '#', in->end - scan));
+        if (hash == nullptr) {
+            write_output(in->buf + in->begin, in->end - in->begin, out);
+            if (in->end > in->begin)
+                at_line_start = in->buf[in->end - 1] == '\n';
+            in->begin = in->end;
             if (!refill_text_input(in))
                 return;
-            run = in->begin;
-        } else if (at_line_start && begins_with_keyword(piece, n)) {
-            // Write what came first: a malformed directive ends the run.
-            write_output(in->buf + run, in->begin - run, out);
-            expand_directive(in, n, out);
-            run = in->begin;
-        } else {
-            at_line_start = piece[n - 1] == '\n';
-            in->begin += n;
+            scan = in->begin;
+            continue;
         }
+        std::size_t at = static_cast<std::size_t>(hash - in->buf);
+        std::size_t avail = in->end - at;
+        scan = at + 1;
+        if (!starts_line(in, at, at_line_start) ||
+            (avail >= keyword_length && !begins_with_keyword(hash, avail)))
+            continue;
+        std::size_t n = measure_line_piece(hash, avail, in->at_eof);
+        if (n != 0 && !begins_with_keyword(hash, n))
+            continue;
+        // Write what came first: a malformed directive ends the run.
+        write_output(in->buf + in->begin, at - in->begin, out);
+        in->begin = at;
+        at_line_start = 1;
+        if (n == 0)
+            (void)refill_text_input(in);
+        else
+            expand_directive(in, n, out);
+        scan = in->begin;
     }
 }
 
 void
 expand_include_directives(const char *file_name, std::FILE *out)
 {
-    struct stat output;
-    if (fstat(fileno(out), &output) == 0)
-        refuse_output_file(file_name, &output);
     text_input in;
     open_text_input(&in, file_name);
+    struct stat output;
+    if (fstat(fileno(out), &output) == 0)
+        refuse_output_file(file_name, &in.status, &output);
     expand_text(&in, out);
     (void)std::fclose(in.stream);
 }

@@ -10,17 +10,24 @@ constexpr std::size_t piece_size = 1023;
 // Room for an include name and its terminator; a name is shorter than its
 // piece.
 constexpr std::size_t name_size = piece_size + 1;
-// Bytes one level reads ahead; 1024 nested levels must fit the default stack.
+// Bytes a level reads ahead from a pipe or a device, which cannot be read
+// again; 1024 nested levels must fit the default stack.
 constexpr std::size_t input_size = 4096;
+// Bytes read at once from a regular file, through the one window that all
+// levels share.
+constexpr std::size_t window_size = 128 * 1024;
 
 // One file being read: buf[begin, end) has been read but not yet handed on.
 struct text_input {
     std::FILE *stream;
     const char *file_name;
+    struct stat status;
+    char *buf;
+    std::size_t size;
     std::size_t begin;
     std::size_t end;
     int at_eof;
-    char buf[input_size];
+    char own[input_size];
 };
 
 // Expands the named file into out, depth first; returns once all of it is
@@ -32,11 +39,16 @@ void expand_include_directives(const char *file_name, std::FILE *out);
 int get_include_file_name(const char *piece, std::size_t n, char *name,
                           std::size_t name_cap);
 
-// Ends the run if name is the regular file that output describes.
-void refuse_output_file(const char *name, const struct stat *output);
+// Ends the run if input, called name, is the same regular file as output.
+void refuse_output_file(const char *name, const struct stat *input,
+                        const struct stat *output);
 
 // Opens the named file for reading, or ends the run.
 void open_text_input(text_input *in, const char *file_name);
+
+// Reads the open stream from its start: a regular file through the shared
+// window, anything else through the input's own buffer.
+void start_text_input(text_input *in, std::FILE *stream, const char *file_name);
 
 // Answers the length of the line piece that starts text, or 0 when the n bytes
 // at hand are too few to tell and more of the file is to come.

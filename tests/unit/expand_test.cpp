@@ -123,21 +123,27 @@ TEST(measure_line_piece, ends_pieces_at_a_line_feed_the_limit_or_the_end)
     }
 }
 
-// Reads all of bytes through next_line_piece, one piece at a time.
+// Reads all of bytes through next_line_piece, one piece at a time, from a
+// memory stream (the input's own buffer) or a regular file (the shared
+// window).
 std::vector<std::string>
-read_pieces(const std::string &bytes)
+read_pieces(const std::string &bytes, bool regular_file)
 {
-    text_input in;
     std::string copy = bytes;
-    in.stream = fmemopen(copy.empty() ? nullptr : &copy[0], copy.size(), "r");
-    in.file_name = "memory";
-    in.begin = 0;
-    in.end = 0;
-    in.at_eof = 0;
+    std::FILE *stream = nullptr;
+    if (regular_file) {
+        stream = std::tmpfile();
+        std::fwrite(copy.data(), 1, copy.size(), stream);
+        std::rewind(stream);
+    } else {
+        stream = fmemopen(copy.empty() ? nullptr : &copy[0], copy.size(), "r");
+    }
+    text_input in;
+    start_text_input(&in, stream, "memory");
     std::vector<std::string> pieces;
     for (std::size_t n; (n = next_line_piece(&in)) != 0; in.begin += n)
         pieces.emplace_back(in.buf + in.begin, n);
-    std::fclose(in.stream);
+    std::fclose(stream);
     return pieces;
 }
 
@@ -162,34 +168,37 @@ const std::string reader_inputs[] = {
     long_line(5000) + "\n" + long_line(5000),
     long_line(input_size - 1) + "\n" + long_line(input_size) + "\nend\n",
     std::string(3 * input_size, '\n'),
+    long_line(window_size - 2) + "\n" + long_line(window_size + 7) + "\n",
 };
 
 TEST(next_line_piece, hands_on_every_byte_in_pieces_of_at_most_the_limit)
 {
     for (const std::string &input : reader_inputs) {
-        std::vector<std::string> pieces = read_pieces(input);
-        std::string joined;
-        for (std::size_t i = 0; i < pieces.size(); ++i) {
-            const std::string &piece = pieces[i];
-            ASSERT_FALSE(piece.empty());
-            ASSERT_LE(piece.size(), piece_size);
-            std::size_t line_feed = piece.find('\n');
-            EXPECT_TRUE(line_feed == std::string::npos ||
-                        line_feed == piece.size() - 1);
-            bool last = i + 1 == pieces.size();
-            EXPECT_TRUE(piece.back() == '\n' || piece.size() == piece_size ||
-                        last)
-                << "piece " << i << " ends early";
-            joined += piece;
+        for (bool regular_file : {false, true}) {
+            std::vector<std::string> pieces = read_pieces(input, regular_file);
+            std::string joined;
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                const std::string &piece = pieces[i];
+                ASSERT_FALSE(piece.empty());
+                ASSERT_LE(piece.size(), piece_size);
+                std::size_t line_feed = piece.find('\n');
+                EXPECT_TRUE(line_feed == std::string::npos ||
+                            line_feed == piece.size() - 1);
+                bool last = i + 1 == pieces.size();
+                EXPECT_TRUE(piece.back() == '\n' ||
+                            piece.size() == piece_size || last)
+                    << "piece " << i << " ends early";
+                joined += piece;
+            }
+            EXPECT_EQ(joined, input) << "from a regular file: " << regular_file;
         }
-        EXPECT_EQ(joined, input);
     }
 }
 
 TEST(next_line_piece, splits_a_long_line_at_the_limit)
 {
     std::string line = long_line(2 * piece_size + 5) + "\n";
-    std::vector<std::string> pieces = read_pieces(line);
+    std::vector<std::string> pieces = read_pieces(line, false);
     ASSERT_EQ(pieces.size(), 3u);
     EXPECT_EQ(pieces[0].size(), piece_size);
     EXPECT_EQ(pieces[1].size(), piece_size);
@@ -198,15 +207,12 @@ TEST(next_line_piece, splits_a_long_line_at_the_limit)
 
 TEST(next_line_piece, ends_the_run_when_reading_fails)
 {
+    std::FILE *directory = std::fopen(".", "r");
+    ASSERT_NE(directory, nullptr);
     text_input in;
-    in.stream = std::fopen(".", "r");
-    ASSERT_NE(in.stream, nullptr);
-    in.file_name = ".";
-    in.begin = 0;
-    in.end = 0;
-    in.at_eof = 0;
+    start_text_input(&in, directory, ".");
     EXPECT_EXIT(next_line_piece(&in), testing::ExitedWithCode(1), "");
-    std::fclose(in.stream);
+    std::fclose(directory);
 }
 
 class output_file_test : public testing::Test
@@ -246,20 +252,24 @@ TEST_F(output_file_test, refuses_every_name_of_the_output_file)
 
     for (const std::string &name :
          {output, dir + "/./out", dir + "/hard", dir + "/soft"}) {
-        EXPECT_EXIT(refuse_output_file(name.c_str(), &output_status),
+        struct stat input;
+        ASSERT_EQ(stat(name.c_str(), &input), 0);
+        EXPECT_EXIT(refuse_output_file(name.c_str(), &input, &output_status),
                     testing::ExitedWithCode(1), "")
             << name;
     }
-    refuse_output_file(other.c_str(), &output_status);
-    refuse_output_file((dir + "/missing").c_str(), &output_status);
-    refuse_output_file(dir.c_str(), &output_status);
+    for (const std::string &name : {other, dir}) {
+        struct stat input;
+        ASSERT_EQ(stat(name.c_str(), &input), 0);
+        refuse_output_file(name.c_str(), &input, &output_status);
+    }
 }
 
 TEST_F(output_file_test, lets_a_device_output_be_read)
 {
     struct stat null_status;
     ASSERT_EQ(stat("/dev/null", &null_status), 0);
-    refuse_output_file("/dev/null", &null_status);
+    refuse_output_file("/dev/null", &null_status, &null_status);
 }
 
 } // namespace
