@@ -8,8 +8,8 @@
 static_assert(name_size <= slot_size, "a registry slot holds any name");
 static_assert(piece_size < input_size, "a whole piece fits the input");
 
-// Only one level reads at a time: before a nested level runs, the reader
-// steps back over the bytes it has not used and reads them again later.
+// Only one level reads at a time, so every regular file is read through this
+// one window; release_window hands it on to a nested level.
 static char shared_window[window_size];
 
 static const char keyword[] = "#include";
@@ -33,17 +33,16 @@ get_include_file_name(const char *piece, std::size_t n, char *name,
     if (nul != nullptr)
         n = static_cast<std::size_t>(nul - piece);
     // The byte after the keyword is skipped unexamined.
-    std::size_t i = keyword_length + 1;
-    while (i < n && piece[i] != '"')
-        ++i;
-    if (i >= n)
+    std::size_t open = keyword_length + 1;
+    while (open < n && piece[open] != '"')
+        ++open;
+    std::size_t close = open + 1;
+    while (close < n && piece[close] != '"')
+        ++close;
+    if (close >= n || close - open - 1 >= name_cap)
         fatal("incorrect syntax in #include directive\n");
-    ++i;
-    std::size_t length = 0;
-    while (i < n && piece[i] != '"' && length + 1 < name_cap)
-        name[length++] = piece[i++];
-    if (i >= n || piece[i] != '"')
-        fatal("incorrect syntax in #include directive\n");
+    std::size_t length = close - open - 1;
+    std::memcpy(name, piece + open + 1, length);
     name[length] = '\0';
     return 1;
 }

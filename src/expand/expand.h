@@ -17,7 +17,8 @@ constexpr std::size_t input_size = 4096;
 // levels share.
 constexpr std::size_t window_size = 128 * 1024;
 
-// One file being read: buf[begin, end) has been read but not yet handed on.
+// One file being read: buf[begin, end) of size bytes has been read but not
+// yet handed on. buf is the shared window for a regular file, else own.
 struct text_input {
     std::FILE *stream;
     const char *file_name;

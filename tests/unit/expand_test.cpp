@@ -80,6 +80,17 @@ TEST(get_include_file_name, ends_the_run_on_a_malformed_directive)
     }
 }
 
+TEST(get_include_file_name, ends_the_run_on_a_name_its_buffer_cannot_hold)
+{
+    const std::string piece = "#include \"abcd\"\n";
+    char name[5];
+    EXPECT_EQ(
+        get_include_file_name(piece.data(), piece.size(), name, sizeof name),
+        1);
+    EXPECT_EXIT(get_include_file_name(piece.data(), piece.size(), name, 4),
+                testing::ExitedWithCode(1), "");
+}
+
 TEST(get_include_file_name, takes_the_longest_name_a_piece_can_hold)
 {
     std::string name_bytes(piece_size - 11, 'n');
