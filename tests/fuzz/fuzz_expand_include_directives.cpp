@@ -70,7 +70,7 @@ run_child()
 extern "C" int
 LLVMFuzzerInitialize(int *, char ***)
 {
-    char dir[] = "/tmp/fuzz-textweld-XXXXXX";
+    char dir[] = "textweld-run-XXXXXX";
     if (mkdtemp(dir) == nullptr || chdir(dir) != 0)
         std::abort();
     return 0;
