@@ -92,6 +92,7 @@ start_text_input(text_input *in, std::FILE *stream, const char *file_name)
     choose_window(in);
     in->begin = 0;
     in->end = 0;
+    in->read_size = in->size;
     in->at_eof = 0;
 }
 
@@ -112,6 +113,9 @@ release_window(text_input *in)
         long back = static_cast<long>(unread);
         if (std::fseek(in->stream, -back, SEEK_CUR) != 0)
             fatal("error reading input file %s\n", in->file_name);
+        // Start small again, so that dense directives are not paid for by
+        // reading whole windows again.
+        in->read_size = input_size;
         in->at_eof = 0;
         unread = 0;
     }
@@ -144,9 +148,13 @@ refill_text_input(text_input *in)
     in->end = kept;
     if (!in->at_eof) {
         std::size_t room = in->size - kept;
-        in->end += std::fread(in->buf + kept, 1, room, in->stream);
+        std::size_t wanted = in->read_size < room ? in->read_size : room;
+        std::size_t got = std::fread(in->buf + kept, 1, wanted, in->stream);
+        in->end += got;
+        in->read_size =
+            2 * in->read_size < in->size ? 2 * in->read_size : in->size;
         // fread stops short only at end of file or on an error.
-        if (in->end < in->size) {
+        if (got < wanted) {
             if (std::ferror(in->stream))
                 fatal("error reading input file %s\n", in->file_name);
             in->at_eof = 1;

@@ -13,9 +13,9 @@ constexpr std::size_t name_size = piece_size + 1;
 // Bytes a level reads ahead from a pipe or a device, which cannot be read
 // again; 1024 nested levels must fit the default stack.
 constexpr std::size_t input_size = 4096;
-// Bytes read at once from a regular file, through the one window that all
-// levels share.
-constexpr std::size_t window_size = 128 * 1024;
+// Most bytes read at once from a regular file, through the one window that
+// all levels share: large reads keep the run near the cost of a copy.
+constexpr std::size_t window_size = 512 * 1024;
 
 // One file being read: buf[begin, end) of size bytes has been read but not
 // yet handed on. buf is the shared window for a regular file, else own.
@@ -27,6 +27,7 @@ struct text_input {
     std::size_t size;
     std::size_t begin;
     std::size_t end;
+    std::size_t read_size;
     int at_eof;
     char own[input_size];
 };
