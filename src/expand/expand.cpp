@@ -56,7 +56,8 @@ refuse_output_file(const char *name, const struct stat *input,
         fatal("input file %s is the output file\n", name);
 }
 
-void
+// Opens the named file for reading, or ends the run.
+static void
 open_text_input(text_input *in, const char *file_name)
 {
     std::FILE *stream = std::fopen(file_name, "r");
@@ -137,7 +138,9 @@ measure_line_piece(const char *text, std::size_t n, int at_eof)
     return 0;
 }
 
-int
+// Keeps the unread bytes and reads more behind them, ending the run on a read
+// error; returns 0 once no unread byte is left.
+static int
 refill_text_input(text_input *in)
 {
     std::size_t kept = in->end - in->begin;

@@ -45,9 +45,6 @@ int get_include_file_name(const char *piece, std::size_t n, char *name,
 void refuse_output_file(const char *name, const struct stat *input,
                         const struct stat *output);
 
-// Opens the named file for reading, or ends the run.
-void open_text_input(text_input *in, const char *file_name);
-
 // Reads the open stream from its start: a regular file through the shared
 // window, anything else through the input's own buffer.
 void start_text_input(text_input *in, std::FILE *stream, const char *file_name);
@@ -55,10 +52,6 @@ void start_text_input(text_input *in, std::FILE *stream, const char *file_name);
 // Answers the length of the line piece that starts text, or 0 when the n bytes
 // at hand are too few to tell and more of the file is to come.
 std::size_t measure_line_piece(const char *text, std::size_t n, int at_eof);
-
-// Keeps the unread bytes and reads more behind them, ending the run on a read
-// error; returns 0 once no unread byte is left.
-int refill_text_input(text_input *in);
 
 // Answers the length of the next line piece, at in->buf + in->begin, reading
 // as needed; 0 at end of file. The caller consumes it.
