@@ -201,6 +201,8 @@ skip_line(text_input *in, std::size_t n)
     }
 }
 
+static int expand_file(const char *file_name, std::FILE *out);
+
 // Replaces the line whose first piece, of n bytes, is a directive.
 static void
 expand_directive(text_input *in, std::size_t n, std::FILE *out)
@@ -211,7 +213,10 @@ expand_directive(text_input *in, std::size_t n, std::FILE *out)
     skip_line(in, n);
     if (lookfor_include_file(name) == 0) {
         release_window(in);
-        expand_include_directives(name, out);
+        // An included file's last line is ended, so that it never runs
+        // into the line that follows the directive.
+        if (!expand_file(name, out))
+            write_output("\n", 1, out);
         return;
     }
     (void)std::fprintf(out, "\n; multiple include of file %s suppressed\n",
@@ -229,8 +234,9 @@ starts_line(const text_input *in, std::size_t at, int at_line_start)
 
 // Copies ordinary text in runs as long as the window allows. A directive
 // starts a line with '#', so only those bytes are looked at closely, and
-// only the first piece of such a line is shown to the recogniser.
-static void
+// only the first piece of such a line is shown to the recogniser. Answers
+// whether what it wrote ends a line, 1 when it wrote nothing.
+static int
 expand_text(text_input *in, std::FILE *out)
 {
     int at_line_start = 1;
@@ -244,7 +250,7 @@ expand_text(text_input *in, std::FILE *out)
                 at_line_start = in->buf[in->end - 1] == '\n';
             in->begin = in->end;
             if (!refill_text_input(in))
-                return;
+                return at_line_start;
             scan = in->begin;
             continue;
         }
@@ -269,14 +275,23 @@ expand_text(text_input *in, std::FILE *out)
     }
 }
 
-void
-expand_include_directives(const char *file_name, std::FILE *out)
+// Expands the named file into out; answers whether what it wrote ends a
+// line, 1 when it wrote nothing.
+static int
+expand_file(const char *file_name, std::FILE *out)
 {
     text_input in;
     open_text_input(&in, file_name);
     struct stat output;
     if (fstat(fileno(out), &output) == 0)
         refuse_output_file(file_name, &in.status, &output);
-    expand_text(&in, out);
+    int ends_line = expand_text(&in, out);
     (void)std::fclose(in.stream);
+    return ends_line;
+}
+
+void
+expand_include_directives(const char *file_name, std::FILE *out)
+{
+    (void)expand_file(file_name, out);
 }

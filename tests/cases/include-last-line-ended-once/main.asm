@@ -1,0 +1,2 @@
+#include "a.inc"
+end

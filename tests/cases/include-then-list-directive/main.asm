@@ -1,0 +1,4 @@
+.nolist
+#include "platform.inc"
+.list
+    call bdos
