@@ -1,0 +1,2 @@
+﻿#include "x.inc"
+#include "x.inc"
