@@ -1,31 +1,46 @@
 #include "expand/expand.h"
 #include "expand/fatal.h"
+#include "sys/files.h"
 
 #include <cstdio>
-#include <sys/stat.h>
 
 // Output buffer: few large writes keep the run near the cost of a copy.
 constexpr std::size_t output_buffer_size = 128 * 1024;
 
+// Ends the run before the output is created if it is the input file: "w"
+// would truncate the input it is about to read. The input is looked at only
+// when the output exists, so that nothing is opened just to look at it.
+static void
+refuse_input_as_output(const char *input_name, const char *output_name)
+{
+    file_identity output;
+    file_identity input;
+    if (identify_file_name(output_name, &output) &&
+        identify_file_name(input_name, &input))
+        refuse_output_file(input_name, &input, &output);
+}
+
 int
 main(int argc, char **argv)
 {
+    prepare_process();
     if (argc != 3)
         fatal("usage: textweld <input file> <output file>\n");
     const char *input_name = argv[1];
     const char *output_name = argv[2];
-    // Refuse before "w" truncates the input it would then read.
-    struct stat input;
-    struct stat output;
-    if (stat(input_name, &input) == 0 && stat(output_name, &output) == 0)
-        refuse_output_file(input_name, &input, &output);
-    std::FILE *out = std::fopen(output_name, "w");
-    if (out == nullptr)
+    refuse_input_as_output(input_name, output_name);
+    text_output out = {};
+    out.stream = open_output_file(output_name);
+    if (out.stream == nullptr)
         fatal("error opening output file\n");
     char output_buffer[output_buffer_size];
-    (void)std::setvbuf(out, output_buffer, _IOFBF, sizeof output_buffer);
-    expand_include_directives(input_name, out);
-    if (std::ferror(out) || std::fflush(out) != 0 || std::fclose(out) != 0)
+    (void)std::setvbuf(out.stream, output_buffer, _IOFBF, sizeof output_buffer);
+    if (!identify_stream(out.stream, &out.file))
+        out.file = {};
+    out.ends_line = 1;
+    expand_include_directives(input_name, &out);
+    if (std::ferror(out.stream) || std::fflush(out.stream) != 0 ||
+        std::fclose(out.stream) != 0)
         fatal("error writing output file\n");
     return 0;
 }

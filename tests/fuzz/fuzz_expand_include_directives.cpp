@@ -5,6 +5,7 @@
 // directives came out unchanged.
 #include "expand/expand.h"
 #include "expand/fatal.h"
+#include "sys/files.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -56,11 +57,15 @@ run_child()
 {
     if (std::freopen("/dev/null", "w", stdout) == nullptr)
         _exit(3);
-    std::FILE *out = std::fopen("out", "w");
-    if (out == nullptr)
+    text_output out = {};
+    out.stream = open_output_file("out");
+    if (out.stream == nullptr)
         fatal("error opening output file\n");
-    expand_include_directives("a", out);
-    if (std::ferror(out) || std::fflush(out) != 0 || std::fclose(out) != 0)
+    (void)identify_stream(out.stream, &out.file);
+    out.ends_line = 1;
+    expand_include_directives("a", &out);
+    if (std::ferror(out.stream) || std::fflush(out.stream) != 0 ||
+        std::fclose(out.stream) != 0)
         fatal("error writing output file\n");
     _exit(0);
 }

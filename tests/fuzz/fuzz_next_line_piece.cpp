@@ -1,7 +1,7 @@
-// Reads any byte stream in pieces, through the input's own buffer (a memory
-// stream) and through the shared window (a regular file), and checks that
+// Reads any byte stream in pieces, as a stream read in small parts (a memory
+// stream) and as a regular file read in large ones, and checks that
 // the pieces are the input, byte for byte, cut only where they may be.
-#include "expand/expand.h"
+#include "expand/reader.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -34,7 +34,7 @@ check_pieces(std::FILE *stream, const std::string &input)
     }
     if (joined != input)
         std::abort();
-    std::fclose(stream);
+    close_text_input(&in);
 }
 
 } // namespace

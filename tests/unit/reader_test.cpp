@@ -1,0 +1,215 @@
+#include "expand/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+struct measure_row {
+    std::string text;
+    int at_eof;
+    std::size_t length;
+};
+
+const measure_row measure_rows[] = {
+    {"abc\ndef\n", 0, 4},
+    {"\n", 0, 1},
+    {"abc", 0, 0},
+    {"abc", 1, 3},
+    {"", 0, 0},
+    {"", 1, 0},
+    {std::string("a\0b\nc", 5), 0, 4},
+    {std::string(piece_size - 1, 'x') + "\n", 0, piece_size},
+    {std::string(piece_size, 'x') + "\n", 0, piece_size},
+    {std::string(piece_size - 1, 'x'), 0, 0},
+    {std::string(piece_size - 1, 'x'), 1, piece_size - 1},
+    {std::string(3 * piece_size, 'x'), 0, piece_size},
+};
+
+TEST(measure_line_piece, ends_pieces_at_a_line_feed_the_limit_or_the_end)
+{
+    for (const measure_row &row : measure_rows) {
+        EXPECT_EQ(
+            measure_line_piece(row.text.data(), row.text.size(), row.at_eof),
+            row.length)
+            << row.text.substr(0, 40) << " at_eof " << row.at_eof;
+    }
+}
+
+// A stream holding bytes: a regular file, or a pipe whose writer has
+// written them all and closed its end.
+std::FILE *
+open_stream(const std::string &bytes, bool regular_file)
+{
+    if (regular_file) {
+        std::FILE *stream = std::tmpfile();
+        std::fwrite(bytes.data(), 1, bytes.size(), stream);
+        std::fflush(stream);
+        return stream;
+    }
+    int ends[2];
+    if (pipe(ends) != 0)
+        return nullptr;
+    // Larger inputs are written by a child, as a pipe holds only so much.
+    if (fork() == 0) {
+        close(ends[0]);
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n =
+                write(ends[1], bytes.data() + done, bytes.size() - done);
+            if (n <= 0)
+                _exit(1);
+            done += static_cast<std::size_t>(n);
+        }
+        _exit(0);
+    }
+    close(ends[1]);
+    return fdopen(ends[0], "r");
+}
+
+// Reads pieces until n bytes have been handed on or the input ends.
+std::string
+read_bytes(text_input *in, std::size_t n)
+{
+    std::string got;
+    for (std::size_t piece; got.size() < n && (piece = next_line_piece(in));
+         in->begin += piece)
+        got.append(in->buf + in->begin, piece);
+    return got;
+}
+
+// Reads all of bytes through next_line_piece, one piece at a time.
+std::vector<std::string>
+read_pieces(const std::string &bytes, bool regular_file)
+{
+    text_input in;
+    start_text_input(&in, open_stream(bytes, regular_file), "memory");
+    std::vector<std::string> pieces;
+    for (std::size_t n; (n = next_line_piece(&in)) != 0; in.begin += n)
+        pieces.emplace_back(in.buf + in.begin, n);
+    close_text_input(&in);
+    return pieces;
+}
+
+std::string
+long_line(std::size_t n)
+{
+    std::string line;
+    for (std::size_t i = 0; line.size() < n; ++i)
+        line += static_cast<char>('a' + i % 26);
+    return line;
+}
+
+const std::string reader_inputs[] = {
+    "",
+    "one line\n",
+    "no final line feed",
+    "\n\n\n",
+    "crlf\r\nlines\r\n",
+    std::string("nul\0inside\n\0\0\n", 15),
+    long_line(piece_size - 1) + "\n" + long_line(piece_size) + "\n",
+    long_line(piece_size + 1) + "\n",
+    long_line(5000) + "\n" + long_line(5000),
+    long_line(stream_read_size - 1) + "\n" + long_line(stream_read_size) +
+        "\nend\n",
+    std::string(3 * stream_read_size, '\n'),
+    long_line(file_read_size - 2) + "\n" + long_line(file_read_size + 7) + "\n",
+};
+
+TEST(next_line_piece, hands_on_every_byte_in_pieces_of_at_most_the_limit)
+{
+    for (const std::string &input : reader_inputs) {
+        for (bool regular_file : {false, true}) {
+            std::vector<std::string> pieces = read_pieces(input, regular_file);
+            std::string joined;
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                const std::string &piece = pieces[i];
+                ASSERT_FALSE(piece.empty());
+                ASSERT_LE(piece.size(), piece_size);
+                std::size_t line_feed = piece.find('\n');
+                EXPECT_TRUE(line_feed == std::string::npos ||
+                            line_feed == piece.size() - 1);
+                bool last = i + 1 == pieces.size();
+                EXPECT_TRUE(piece.back() == '\n' ||
+                            piece.size() == piece_size || last)
+                    << "piece " << i << " ends early";
+                joined += piece;
+            }
+            EXPECT_EQ(joined, input) << "from a regular file: " << regular_file;
+        }
+    }
+}
+
+TEST(next_line_piece, splits_a_long_line_at_the_limit)
+{
+    std::string line = long_line(2 * piece_size + 5) + "\n";
+    std::vector<std::string> pieces = read_pieces(line, false);
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0].size(), piece_size);
+    EXPECT_EQ(pieces[1].size(), piece_size);
+    EXPECT_EQ(pieces[2], line.substr(2 * piece_size));
+}
+
+TEST(next_line_piece, ends_the_run_when_reading_fails)
+{
+    std::FILE *directory = std::fopen(".", "r");
+    ASSERT_NE(directory, nullptr);
+    text_input in;
+    start_text_input(&in, directory, ".");
+    EXPECT_EXIT(next_line_piece(&in), testing::ExitedWithCode(1), "");
+    close_text_input(&in);
+}
+
+TEST(lend_window, keeps_every_unread_byte_through_a_nested_file)
+{
+    const std::string outer = long_line(3000) + "\n#x\n" + long_line(9000) +
+                              "\n" + std::string(20, '\n') + "end";
+    const std::string inner = long_line(700000) + "\ninner\n";
+    for (bool outer_regular : {false, true}) {
+        for (std::size_t lend_at : {1u, 3001u, 3004u, 12010u}) {
+            text_input in;
+            start_text_input(&in, open_stream(outer, outer_regular), "outer");
+            std::string got = read_bytes(&in, lend_at);
+            lend_window(&in);
+            for (bool inner_regular : {false, true}) {
+                text_input nested;
+                start_text_input(&nested, open_stream(inner, inner_regular),
+                                 "inner");
+                EXPECT_EQ(read_bytes(&nested, inner.size()), inner);
+                close_text_input(&nested);
+            }
+            got += read_bytes(&in, outer.size());
+            close_text_input(&in);
+            EXPECT_EQ(got, outer)
+                << "regular " << outer_regular << " lent at " << lend_at;
+        }
+    }
+}
+
+TEST(lend_window, holds_a_pipe_at_every_level_of_the_deepest_nesting)
+{
+    // The top file and one file per registry slot: each keeps what it has
+    // read while the files nested in it are read.
+    constexpr std::size_t levels = 1025;
+    std::vector<std::string> texts;
+    std::vector<text_input> inputs(levels);
+    for (std::size_t i = 0; i < levels; ++i) {
+        texts.push_back(std::to_string(i) + "\n" + long_line(3000 + i) + "\n");
+        std::FILE *stream = fmemopen(&texts[i][0], texts[i].size(), "r");
+        start_text_input(&inputs[i], stream, "level");
+        ASSERT_EQ(read_bytes(&inputs[i], 1), std::to_string(i) + "\n");
+        lend_window(&inputs[i]);
+    }
+    for (std::size_t i = levels; i-- > 0;) {
+        std::string rest = read_bytes(&inputs[i], texts[i].size());
+        close_text_input(&inputs[i]);
+        ASSERT_EQ(rest, texts[i].substr(texts[i].find('\n') + 1)) << i;
+    }
+}
+
+} // namespace
