@@ -87,18 +87,31 @@ skip_line(text_input *in, std::size_t n)
     }
 }
 
+// Takes in the directive whose first piece, of n bytes, is at hand: answers
+// the name of the file to expand, or nullptr once the note for a repeat is
+// written. Kept out of line, so that its name buffer is off the stack while
+// the file is expanded: 1024 levels must stay small.
+[[gnu::noinline]] static const char *
+take_directive(text_input *in, std::size_t n, text_output *out)
+{
+    char name[name_size];
+    if (!get_include_file_name(in->buf + in->begin, n, name, sizeof name))
+        return nullptr;
+    skip_line(in, n);
+    if (lookfor_include_file(name) == 1) {
+        write_repeat_note(name, out);
+        return nullptr;
+    }
+    return last_include_file();
+}
+
 // Replaces the line whose first piece, of n bytes, is a directive.
 static void
 expand_directive(text_input *in, std::size_t n, text_output *out)
 {
-    char name[name_size];
-    if (!get_include_file_name(in->buf + in->begin, n, name, sizeof name))
+    const char *name = take_directive(in, n, out);
+    if (name == nullptr)
         return;
-    skip_line(in, n);
-    if (lookfor_include_file(name) == 1) {
-        write_repeat_note(name, out);
-        return;
-    }
     lend_window(in);
     expand_include_directives(name, out);
     // End the included file's last line, so that it never runs into the

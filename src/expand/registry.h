@@ -12,4 +12,8 @@ constexpr std::size_t max_include_files = 1024;
 // run when a new name finds the list full.
 int lookfor_include_file(const char *name);
 
+// Answers the registry's own copy of the name recorded last, which lasts as
+// long as the run.
+const char *last_include_file();
+
 #endif
