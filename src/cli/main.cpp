@@ -1,5 +1,6 @@
 #include "expand/expand.h"
 #include "expand/fatal.h"
+#include "expand/writer.h"
 #include "sys/files.h"
 
 #include <cstdio>
@@ -29,18 +30,10 @@ main(int argc, char **argv)
     const char *input_name = argv[1];
     const char *output_name = argv[2];
     refuse_input_as_output(input_name, output_name);
-    text_output out = {};
-    out.stream = open_output_file(output_name);
-    if (out.stream == nullptr)
-        fatal("error opening output file\n");
     char output_buffer[output_buffer_size];
-    (void)std::setvbuf(out.stream, output_buffer, _IOFBF, sizeof output_buffer);
-    if (!identify_stream(out.stream, &out.file))
-        out.file = {};
-    out.ends_line = 1;
+    text_output out;
+    open_text_output(&out, output_name, output_buffer, sizeof output_buffer);
     expand_include_directives(input_name, &out);
-    if (std::ferror(out.stream) || std::fflush(out.stream) != 0 ||
-        std::fclose(out.stream) != 0)
-        fatal("error writing output file\n");
+    close_text_output(&out);
     return 0;
 }

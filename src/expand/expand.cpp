@@ -52,27 +52,6 @@ refuse_output_file(const char *name, const file_identity *input,
         fatal("input file %s is the output file\n", name);
 }
 
-static void
-write_output(const char *text, std::size_t n, text_output *out)
-{
-    if (n == 0)
-        return;
-    (void)std::fwrite(text, 1, n, out->stream);
-    if (std::ferror(out->stream))
-        fatal("error writing output file\n");
-    out->ends_line = text[n - 1] == '\n';
-}
-
-static void
-write_repeat_note(const char *name, text_output *out)
-{
-    (void)std::fprintf(out->stream,
-                       "\n; multiple include of file %s suppressed\n", name);
-    if (std::ferror(out->stream))
-        fatal("error writing output file\n");
-    out->ends_line = 1;
-}
-
 // Consumes the rest of a line whose first piece, of n bytes, is at hand.
 static void
 skip_line(text_input *in, std::size_t n)
@@ -99,7 +78,7 @@ take_directive(text_input *in, std::size_t n, text_output *out)
         return nullptr;
     skip_line(in, n);
     if (lookfor_include_file(name) == 1) {
-        write_repeat_note(name, out);
+        write_repeat_note(out, name);
         return nullptr;
     }
     return last_include_file();
@@ -117,7 +96,7 @@ expand_directive(text_input *in, std::size_t n, text_output *out)
     // End the included file's last line, so that it never runs into the
     // line after the directive.
     if (!out->ends_line)
-        write_output("\n", 1, out);
+        write_output(out, "\n", 1);
 }
 
 // Answers whether the byte at buf[at] starts a line.
@@ -139,7 +118,7 @@ expand_text(text_input *in, text_output *out)
         const char *hash = static_cast<const char *>(
             std::memchr(in->buf + scan, '#', in->end - scan));
         if (hash == nullptr) {
-            write_output(in->buf + in->begin, in->end - in->begin, out);
+            write_output(out, in->buf + in->begin, in->end - in->begin);
             if (in->end > in->begin)
                 at_line_start = in->buf[in->end - 1] == '\n';
             in->begin = in->end;
@@ -158,7 +137,7 @@ expand_text(text_input *in, text_output *out)
         if (n != 0 && !begins_with_keyword(hash, n))
             continue;
         // Write what came first: a malformed directive ends the run.
-        write_output(in->buf + in->begin, at - in->begin, out);
+        write_output(out, in->buf + in->begin, at - in->begin);
         in->begin = at;
         at_line_start = 1;
         if (n == 0)

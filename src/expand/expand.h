@@ -1,22 +1,14 @@
 #ifndef TEXTWELD_EXPAND_EXPAND_H
 #define TEXTWELD_EXPAND_EXPAND_H
 
+#include "expand/writer.h"
 #include "sys/files.h"
 
 #include <cstddef>
-#include <cstdio>
 
 // Room for an include name and its terminator; a name is shorter than the
 // line piece that holds it.
 constexpr std::size_t name_size = 1024;
-
-// The output of a run: its stream, the file it writes, and whether what was
-// written so far ends a line (1 while nothing is written).
-struct text_output {
-    std::FILE *stream;
-    file_identity file;
-    int ends_line;
-};
 
 // Expands the named file into out, depth first; returns once all of it is
 // written, and ends the run on any failure.

@@ -33,8 +33,8 @@ is_same_regular_file(const file_identity *a, const file_identity *b)
 
 // Most streams the C runtime lets one process open.
 constexpr int max_open_streams = 2048;
-// Most bytes one ReadFile call is asked for.
-constexpr DWORD max_read_size = 1 << 30;
+// Most bytes one ReadFile or WriteFile call is given.
+constexpr DWORD max_transfer_size = 1 << 30;
 
 void
 prepare_process()
@@ -101,8 +101,8 @@ read_file_at(std::FILE *stream, std::uint64_t offset, char *buf, std::size_t n)
         std::uint64_t position = offset + got;
         at.Offset = static_cast<DWORD>(position);
         at.OffsetHigh = static_cast<DWORD>(position >> 32);
-        DWORD wanted = n - got < max_read_size ? static_cast<DWORD>(n - got)
-                                               : max_read_size;
+        DWORD wanted = n - got < max_transfer_size ? static_cast<DWORD>(n - got)
+                                                   : max_transfer_size;
         DWORD read = 0;
         if (!ReadFile(handle, buf + got, wanted, &read, &at)) {
             if (GetLastError() == ERROR_HANDLE_EOF)
@@ -114,6 +114,24 @@ read_file_at(std::FILE *stream, std::uint64_t offset, char *buf, std::size_t n)
         got += read;
     }
     return got;
+}
+
+std::size_t
+write_file(std::FILE *stream, const char *text, std::size_t n)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    std::size_t done = 0;
+    while (done < n) {
+        DWORD wanted = n - done < max_transfer_size
+                           ? static_cast<DWORD>(n - done)
+                           : max_transfer_size;
+        DWORD written = 0;
+        if (!WriteFile(handle, text + done, wanted, &written, nullptr) ||
+            written == 0)
+            break;
+        done += written;
+    }
+    return done;
 }
 
 #else
@@ -176,6 +194,22 @@ read_file_at(std::FILE *stream, std::uint64_t offset, char *buf, std::size_t n)
         got += static_cast<std::size_t>(read);
     }
     return got;
+}
+
+std::size_t
+write_file(std::FILE *stream, const char *text, std::size_t n)
+{
+    int fd = fileno(stream);
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t written = write(fd, text + done, n - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            break;
+        done += static_cast<std::size_t>(written);
+    }
+    return done;
 }
 
 #endif

@@ -46,4 +46,8 @@ int is_same_regular_file(const file_identity *a, const file_identity *b);
 std::size_t read_file_at(std::FILE *stream, std::uint64_t offset, char *buf,
                          std::size_t n);
 
+// Writes n bytes to the stream's file past its buffer, which must be
+// empty; answers how many were written, n unless writing failed.
+std::size_t write_file(std::FILE *stream, const char *text, std::size_t n);
+
 #endif

@@ -5,7 +5,7 @@
 // directives came out unchanged.
 #include "expand/expand.h"
 #include "expand/fatal.h"
-#include "sys/files.h"
+#include "expand/writer.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -57,16 +57,11 @@ run_child()
 {
     if (std::freopen("/dev/null", "w", stdout) == nullptr)
         _exit(3);
-    text_output out = {};
-    out.stream = open_output_file("out");
-    if (out.stream == nullptr)
-        fatal("error opening output file\n");
-    (void)identify_stream(out.stream, &out.file);
-    out.ends_line = 1;
+    static char buf[4096];
+    text_output out;
+    open_text_output(&out, "out", buf, sizeof buf);
     expand_include_directives("a", &out);
-    if (std::ferror(out.stream) || std::fflush(out.stream) != 0 ||
-        std::fclose(out.stream) != 0)
-        fatal("error writing output file\n");
+    close_text_output(&out);
     _exit(0);
 }
 
