@@ -153,7 +153,7 @@ expand_include_directives(const char *file_name, text_output *out)
 {
     text_input in;
     open_text_input(&in, file_name);
-    refuse_output_file(file_name, &in.file, &out->file);
+    refuse_output_file(file_name, &in.identity, &out->identity);
     expand_text(&in, out);
     close_text_input(&in);
 }

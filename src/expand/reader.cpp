@@ -27,37 +27,35 @@ smaller(std::size_t a, std::size_t b)
 void
 open_text_input(text_input *in, const char *file_name)
 {
-    std::FILE *stream = open_input_file(file_name);
-    if (stream == nullptr && is_directory(file_name))
+    input_file file = open_input_file(file_name);
+    // Where a directory cannot be opened, it fails as it would on reading.
+    if (file == no_input_file && is_directory(file_name))
         fatal("error reading input file %s\n", file_name);
-    if (stream == nullptr)
+    if (file == no_input_file)
         fatal("error opening input file %s\n", file_name);
-    start_text_input(in, stream, file_name);
+    start_text_input(in, file, file_name);
 }
 
 void
-start_text_input(text_input *in, std::FILE *stream, const char *file_name)
+start_text_input(text_input *in, input_file file, const char *file_name)
 {
-    in->stream = stream;
+    in->file = file;
     in->file_name = file_name;
-    if (!identify_stream(stream, &in->file))
-        in->file = {};
+    if (!identify_input_file(file, &in->identity))
+        in->identity = {};
     in->buf = window + window_used;
-    in->cap = in->file.is_regular ? file_read_size : stream_read_size;
+    in->cap = in->identity.is_regular ? file_read_size : stream_read_size;
     in->begin = 0;
     in->end = 0;
     in->offset = 0;
     in->read_size = in->cap;
     in->at_eof = 0;
-    // Reads land straight in the window; a stream buffer would copy twice.
-    if (!in->file.is_regular)
-        (void)std::setvbuf(stream, nullptr, _IONBF, 0);
 }
 
 void
 close_text_input(text_input *in)
 {
-    (void)std::fclose(in->stream);
+    close_input_file(in->file);
     window_used = static_cast<std::size_t>(in->buf - window);
 }
 
@@ -81,11 +79,11 @@ measure_line_piece(const char *text, std::size_t n, int at_eof)
 static std::size_t
 read_regular_file(text_input *in, std::size_t wanted)
 {
-    std::uint64_t size = in->file.size;
+    std::uint64_t size = in->identity.size;
     if (size > in->offset && size - in->offset < wanted)
         wanted = static_cast<std::size_t>(size - in->offset);
     std::size_t got =
-        read_file_at(in->stream, in->offset, in->buf + in->end, wanted);
+        read_file_at(in->file, in->offset, in->buf + in->end, wanted);
     if (got == read_failed)
         fatal("error reading input file %s\n", in->file_name);
     in->offset += got;
@@ -96,13 +94,10 @@ read_regular_file(text_input *in, std::size_t wanted)
 static std::size_t
 read_stream(text_input *in, std::size_t wanted)
 {
-    std::size_t got = std::fread(in->buf + in->end, 1, wanted, in->stream);
-    // fread stops short only at end of file or on an error.
-    if (got < wanted) {
-        if (std::ferror(in->stream))
-            fatal("error reading input file %s\n", in->file_name);
-        in->at_eof = 1;
-    }
+    std::size_t got = read_file(in->file, in->buf + in->end, wanted);
+    if (got == read_failed)
+        fatal("error reading input file %s\n", in->file_name);
+    in->at_eof = got < wanted;
     return got;
 }
 
@@ -115,8 +110,8 @@ refill_text_input(text_input *in)
     in->end = kept;
     if (!in->at_eof) {
         std::size_t wanted = smaller(in->read_size, in->cap - kept);
-        in->end += in->file.is_regular ? read_regular_file(in, wanted)
-                                       : read_stream(in, wanted);
+        in->end += in->identity.is_regular ? read_regular_file(in, wanted)
+                                           : read_stream(in, wanted);
         in->read_size = smaller(2 * in->read_size, in->cap);
     }
     return in->begin < in->end;
@@ -138,7 +133,7 @@ lend_window(text_input *in)
 {
     std::size_t base = static_cast<std::size_t>(in->buf - window);
     std::size_t unread = in->end - in->begin;
-    if (in->file.is_regular) {
+    if (in->identity.is_regular) {
         in->offset -= unread;
         in->at_eof = in->at_eof && unread == 0;
         // Start small again, so that dense directives are not paid for by

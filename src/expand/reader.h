@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 // Most bytes one read of a line yields: a longer line arrives in pieces.
 constexpr std::size_t piece_size = 1023;
@@ -19,9 +18,9 @@ constexpr std::size_t stream_read_size = 4096;
 // One file being read in line pieces: buf[begin, end) has been read but not
 // yet handed on. offset is where a regular file's next read starts.
 struct text_input {
-    std::FILE *stream;
+    input_file file;
     const char *file_name;
-    file_identity file;
+    file_identity identity;
     char *buf;
     std::size_t cap;
     std::size_t begin;
@@ -34,11 +33,11 @@ struct text_input {
 // Opens the named file for reading; ends the run if it cannot be opened.
 void open_text_input(text_input *in, const char *file_name);
 
-// Reads the open stream from its start, in the part of the window that the
+// Reads the open file from its start, in the part of the window that the
 // enclosing file leaves free.
-void start_text_input(text_input *in, std::FILE *stream, const char *file_name);
+void start_text_input(text_input *in, input_file file, const char *file_name);
 
-// Closes the stream and frees the input's part of the window.
+// Closes the file and frees the input's part of the window.
 void close_text_input(text_input *in);
 
 // Answers the length of the line piece that starts text, or 0 when the n bytes

@@ -19,8 +19,8 @@ open_text_output(text_output *out, const char *file_name, char *buf,
         fatal("error opening output file\n");
     (void)std::setvbuf(out->stream, buf, _IOFBF, cap);
     out->cap = cap;
-    if (!identify_stream(out->stream, &out->file))
-        out->file = {};
+    if (!identify_stream(out->stream, &out->identity))
+        out->identity = {};
     out->ends_line = 1;
 }
 

@@ -6,13 +6,13 @@
 #include <cstddef>
 #include <cstdio>
 
-// The output of a run: its stream, buffered in cap bytes, the file it
-// writes, and whether what was written so far ends a line (1 while nothing
-// is written).
+// The output of a run: its stream, buffered in cap bytes, the identity of
+// the file it writes, and whether what was written so far ends a line (1 while
+// nothing is written).
 struct text_output {
     std::FILE *stream;
     std::size_t cap;
-    file_identity file;
+    file_identity identity;
     int ends_line;
 };
 

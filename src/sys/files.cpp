@@ -1,20 +1,15 @@
 #include "sys/files.h"
 
-#ifdef _WIN32
+#include <cerrno>
 #include <fcntl.h>
+
+#ifdef _WIN32
 #include <io.h>
 #include <windows.h>
 #else
-#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
-
-std::FILE *
-open_input_file(const char *name)
-{
-    return std::fopen(name, "rb");
-}
 
 std::FILE *
 open_output_file(const char *name)
@@ -31,8 +26,6 @@ is_same_regular_file(const file_identity *a, const file_identity *b)
 
 #ifdef _WIN32
 
-// Most streams the C runtime lets one process open.
-constexpr int max_open_streams = 2048;
 // Most bytes one ReadFile or WriteFile call is given.
 constexpr DWORD max_transfer_size = 1 << 30;
 
@@ -40,7 +33,18 @@ void
 prepare_process()
 {
     (void)_setmode(_fileno(stdout), _O_BINARY);
-    (void)_setmaxstdio(max_open_streams);
+}
+
+input_file
+open_input_file(const char *name)
+{
+    return _open(name, _O_RDONLY | _O_BINARY);
+}
+
+void
+close_input_file(input_file file)
+{
+    (void)_close(file);
 }
 
 int
@@ -51,26 +55,37 @@ is_directory(const char *name)
            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Only a file on a disk has an identity; a pipe or a device is answered as
+// a file that is not regular.
 static int
-identify_handle(HANDLE handle, file_identity *file)
+identify_handle(HANDLE handle, file_identity *identity)
 {
-    *file = {};
+    *identity = {};
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
     if (GetFileType(handle) != FILE_TYPE_DISK)
-        return handle != INVALID_HANDLE_VALUE;
+        return 1;
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(handle, &info))
         return 0;
-    file->volume = info.dwVolumeSerialNumber;
-    file->index = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 |
-                  info.nFileIndexLow;
-    file->size = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 |
-                 info.nFileSizeLow;
-    file->is_regular = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    identity->volume = info.dwVolumeSerialNumber;
+    identity->index = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 |
+                      info.nFileIndexLow;
+    identity->size = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 |
+                     info.nFileSizeLow;
+    identity->is_regular =
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     return 1;
 }
 
+static HANDLE
+handle_of(int descriptor)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+}
+
 int
-identify_file_name(const char *name, file_identity *file)
+identify_file_name(const char *name, file_identity *identity)
 {
     // Asks for attributes only: the file's contents are not opened.
     HANDLE handle = CreateFileA(
@@ -79,33 +94,44 @@ identify_file_name(const char *name, file_identity *file)
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
-    int identified = identify_handle(handle, file);
+    int identified = identify_handle(handle, identity);
     (void)CloseHandle(handle);
     return identified;
 }
 
 int
-identify_stream(std::FILE *stream, file_identity *file)
+identify_input_file(input_file file, file_identity *identity)
 {
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    return identify_handle(handle, file);
+    return identify_handle(handle_of(file), identity);
 }
 
-std::size_t
-read_file_at(std::FILE *stream, std::uint64_t offset, char *buf, std::size_t n)
+int
+identify_stream(std::FILE *stream, file_identity *identity)
 {
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return identify_handle(handle_of(_fileno(stream)), identity);
+}
+
+// Reads from offset, or from where the file stands when offset is null.
+static std::size_t
+read_handle(HANDLE handle, const std::uint64_t *offset, char *buf,
+            std::size_t n)
+{
     std::size_t got = 0;
     while (got < n) {
         OVERLAPPED at = {};
-        std::uint64_t position = offset + got;
-        at.Offset = static_cast<DWORD>(position);
-        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        if (offset != nullptr) {
+            std::uint64_t position = *offset + got;
+            at.Offset = static_cast<DWORD>(position);
+            at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        }
         DWORD wanted = n - got < max_transfer_size ? static_cast<DWORD>(n - got)
                                                    : max_transfer_size;
         DWORD read = 0;
-        if (!ReadFile(handle, buf + got, wanted, &read, &at)) {
-            if (GetLastError() == ERROR_HANDLE_EOF)
+        if (!ReadFile(handle, buf + got, wanted, &read,
+                      offset != nullptr ? &at : nullptr)) {
+            DWORD error = GetLastError();
+            // The end of a file, or of a pipe whose writer has gone.
+            if (error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE)
                 break;
             return read_failed;
         }
@@ -117,9 +143,21 @@ read_file_at(std::FILE *stream, std::uint64_t offset, char *buf, std::size_t n)
 }
 
 std::size_t
+read_file(input_file file, char *buf, std::size_t n)
+{
+    return read_handle(handle_of(file), nullptr, buf, n);
+}
+
+std::size_t
+read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
+{
+    return read_handle(handle_of(file), &offset, buf, n);
+}
+
+std::size_t
 write_file(std::FILE *stream, const char *text, std::size_t n)
 {
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    HANDLE handle = handle_of(_fileno(stream));
     std::size_t done = 0;
     while (done < n) {
         DWORD wanted = n - done < max_transfer_size
@@ -141,6 +179,22 @@ prepare_process()
 {
 }
 
+input_file
+open_input_file(const char *name)
+{
+    int file;
+    do
+        file = open(name, O_RDONLY | O_CLOEXEC);
+    while (file < 0 && errno == EINTR);
+    return file;
+}
+
+void
+close_input_file(input_file file)
+{
+    (void)close(file);
+}
+
 int
 is_directory(const char *name)
 {
@@ -149,60 +203,80 @@ is_directory(const char *name)
 }
 
 static void
-identify_status(const struct stat *status, file_identity *file)
+identify_status(const struct stat *status, file_identity *identity)
 {
-    file->volume = static_cast<std::uint64_t>(status->st_dev);
-    file->index = static_cast<std::uint64_t>(status->st_ino);
-    file->size = static_cast<std::uint64_t>(status->st_size);
-    file->is_regular = S_ISREG(status->st_mode);
+    identity->volume = static_cast<std::uint64_t>(status->st_dev);
+    identity->index = static_cast<std::uint64_t>(status->st_ino);
+    identity->size = static_cast<std::uint64_t>(status->st_size);
+    identity->is_regular = S_ISREG(status->st_mode);
 }
 
 int
-identify_file_name(const char *name, file_identity *file)
+identify_file_name(const char *name, file_identity *identity)
 {
     struct stat status;
     if (stat(name, &status) != 0)
         return 0;
-    identify_status(&status, file);
+    identify_status(&status, identity);
     return 1;
 }
 
 int
-identify_stream(std::FILE *stream, file_identity *file)
+identify_input_file(input_file file, file_identity *identity)
 {
     struct stat status;
-    if (fstat(fileno(stream), &status) != 0)
+    if (fstat(file, &status) != 0)
         return 0;
-    identify_status(&status, file);
+    identify_status(&status, identity);
     return 1;
 }
 
-std::size_t
-read_file_at(std::FILE *stream, std::uint64_t offset, char *buf, std::size_t n)
+int
+identify_stream(std::FILE *stream, file_identity *identity)
 {
-    int fd = fileno(stream);
+    return identify_input_file(fileno(stream), identity);
+}
+
+// Reads from offset, or from where the file stands when offset is null.
+static std::size_t
+read_descriptor(int file, const std::uint64_t *offset, char *buf, std::size_t n)
+{
     std::size_t got = 0;
     while (got < n) {
-        ssize_t read =
-            pread(fd, buf + got, n - got, static_cast<off_t>(offset + got));
-        if (read < 0 && errno == EINTR)
+        ssize_t read_now = offset != nullptr
+                               ? pread(file, buf + got, n - got,
+                                       static_cast<off_t>(*offset + got))
+                               : read(file, buf + got, n - got);
+        if (read_now < 0 && errno == EINTR)
             continue;
-        if (read < 0)
+        if (read_now < 0)
             return read_failed;
-        if (read == 0)
+        if (read_now == 0)
             break;
-        got += static_cast<std::size_t>(read);
+        got += static_cast<std::size_t>(read_now);
     }
     return got;
 }
 
 std::size_t
+read_file(input_file file, char *buf, std::size_t n)
+{
+    return read_descriptor(file, nullptr, buf, n);
+}
+
+std::size_t
+read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
+{
+    return read_descriptor(file, &offset, buf, n);
+}
+
+std::size_t
 write_file(std::FILE *stream, const char *text, std::size_t n)
 {
-    int fd = fileno(stream);
+    int file = fileno(stream);
     std::size_t done = 0;
     while (done < n) {
-        ssize_t written = write(fd, text + done, n - done);
+        ssize_t written = write(file, text + done, n - done);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)

@@ -13,15 +13,24 @@ struct file_identity {
     int is_regular;
 };
 
-// Answered by read_file_at when reading fails.
+// An input file open for reading: a descriptor of the C runtime. Inputs
+// are not streams, which would allocate a record and a buffer for each of
+// the up to 1025 files open at once.
+using input_file = int;
+
+// Answered by open_input_file when the file cannot be opened.
+constexpr input_file no_input_file = -1;
+// Answered by read_file and read_file_at when reading fails.
 constexpr std::size_t read_failed = static_cast<std::size_t>(-1);
 
-// Readies the process: messages in binary mode, room for one open stream per
-// nesting level.
+// Readies the process: messages in binary mode.
 void prepare_process();
 
-// Opens the named file for reading in binary mode; nullptr on failure.
-std::FILE *open_input_file(const char *name);
+// Opens the named file for reading in binary mode; no_input_file on failure.
+input_file open_input_file(const char *name);
+
+// Closes an input file.
+void close_input_file(input_file file);
 
 // Creates or truncates the named file for writing in binary mode; nullptr on
 // failure.
@@ -32,18 +41,24 @@ int is_directory(const char *name);
 
 // Answers whether the named file could be identified, storing its identity.
 // Looks at the file without opening it for reading where the platform can.
-int identify_file_name(const char *name, file_identity *file);
+int identify_file_name(const char *name, file_identity *identity);
+
+// Answers whether the open file could be identified.
+int identify_input_file(input_file file, file_identity *identity);
 
 // Answers whether the open stream's file could be identified.
-int identify_stream(std::FILE *stream, file_identity *file);
+int identify_stream(std::FILE *stream, file_identity *identity);
 
 // Answers whether both identities name the same regular file.
 int is_same_regular_file(const file_identity *a, const file_identity *b);
 
-// Reads up to n bytes from offset of a regular file without moving any other
-// reader's place; answers how many, fewer only at the end of the file, or
-// read_failed.
-std::size_t read_file_at(std::FILE *stream, std::uint64_t offset, char *buf,
+// Reads up to n bytes from where the file stands, waiting for them on a pipe;
+// answers how many, fewer only at the end of the file, or read_failed.
+std::size_t read_file(input_file file, char *buf, std::size_t n);
+
+// Reads up to n bytes from offset of a regular file; answers how many, fewer
+// only at the end of the file, or read_failed.
+std::size_t read_file_at(input_file file, std::uint64_t offset, char *buf,
                          std::size_t n);
 
 // Writes n bytes to the stream's file past its buffer, which must be

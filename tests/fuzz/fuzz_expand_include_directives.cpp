@@ -25,14 +25,14 @@ namespace
 const char *const file_names[] = {"a", "b", "c", "d"};
 
 std::string
-read_file(const char *name)
+read_whole(const char *name)
 {
     std::ifstream f(name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 void
-write_file(const char *name, const std::string &bytes)
+write_whole(const char *name, const std::string &bytes)
 {
     std::ofstream f(name, std::ios::binary | std::ios::trunc);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -94,7 +94,7 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
         at = cut + 1;
     }
     for (std::size_t i = 0; i < 4; ++i)
-        write_file(file_names[i], files[i]);
+        write_whole(file_names[i], files[i]);
     (void)unlink("out");
 
     pid_t child = fork();
@@ -114,11 +114,11 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
     if (code != 0 && code != 1)
         std::abort();
     for (std::size_t i = 0; i < 4; ++i) {
-        if (read_file(file_names[i]) != files[i])
+        if (read_whole(file_names[i]) != files[i])
             std::abort();
     }
     if (code == 0 && !has_directive_line(files[0]) &&
-        read_file("out") != files[0])
+        read_whole("out") != files[0])
         std::abort();
     return 0;
 }

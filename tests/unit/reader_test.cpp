@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
 namespace
 {
+
+// Bytes a pipe takes before its writer has to wait.
+constexpr std::size_t pipe_holds = 60000;
 
 struct measure_row {
     std::string text;
@@ -41,35 +45,46 @@ TEST(measure_line_piece, ends_pieces_at_a_line_feed_the_limit_or_the_end)
     }
 }
 
-// A stream holding bytes: a regular file, or a pipe whose writer has
-// written them all and closed its end.
-std::FILE *
-open_stream(const std::string &bytes, bool regular_file)
+// Writes all of bytes to the descriptor.
+void
+write_all(int file, const std::string &bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(file, bytes.data() + done, bytes.size() - done);
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// A file holding bytes: a regular file, or a pipe whose writer writes them
+// all and closes its end.
+input_file
+open_file(const std::string &bytes, bool regular_file)
 {
     if (regular_file) {
-        std::FILE *stream = std::tmpfile();
-        std::fwrite(bytes.data(), 1, bytes.size(), stream);
-        std::fflush(stream);
-        return stream;
+        char name[] = "/tmp/textweld-reader-XXXXXX";
+        int file = mkstemp(name);
+        unlink(name);
+        write_all(file, bytes);
+        return file;
     }
     int ends[2];
     if (pipe(ends) != 0)
-        return nullptr;
-    // Larger inputs are written by a child, as a pipe holds only so much.
+        return no_input_file;
+    if (bytes.size() < pipe_holds) {
+        write_all(ends[1], bytes);
+        close(ends[1]);
+        return ends[0];
+    }
     if (fork() == 0) {
         close(ends[0]);
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n =
-                write(ends[1], bytes.data() + done, bytes.size() - done);
-            if (n <= 0)
-                _exit(1);
-            done += static_cast<std::size_t>(n);
-        }
+        write_all(ends[1], bytes);
         _exit(0);
     }
     close(ends[1]);
-    return fdopen(ends[0], "r");
+    return ends[0];
 }
 
 // Reads pieces until n bytes have been handed on or the input ends.
@@ -88,7 +103,7 @@ std::vector<std::string>
 read_pieces(const std::string &bytes, bool regular_file)
 {
     text_input in;
-    start_text_input(&in, open_stream(bytes, regular_file), "memory");
+    start_text_input(&in, open_file(bytes, regular_file), "memory");
     std::vector<std::string> pieces;
     for (std::size_t n; (n = next_line_piece(&in)) != 0; in.begin += n)
         pieces.emplace_back(in.buf + in.begin, n);
@@ -157,8 +172,8 @@ TEST(next_line_piece, splits_a_long_line_at_the_limit)
 
 TEST(next_line_piece, ends_the_run_when_reading_fails)
 {
-    std::FILE *directory = std::fopen(".", "r");
-    ASSERT_NE(directory, nullptr);
+    input_file directory = open_input_file(".");
+    ASSERT_NE(directory, no_input_file);
     text_input in;
     start_text_input(&in, directory, ".");
     EXPECT_EXIT(next_line_piece(&in), testing::ExitedWithCode(1), "");
@@ -173,12 +188,12 @@ TEST(lend_window, keeps_every_unread_byte_through_a_nested_file)
     for (bool outer_regular : {false, true}) {
         for (std::size_t lend_at : {1u, 3001u, 3004u, 12010u}) {
             text_input in;
-            start_text_input(&in, open_stream(outer, outer_regular), "outer");
+            start_text_input(&in, open_file(outer, outer_regular), "outer");
             std::string got = read_bytes(&in, lend_at);
             lend_window(&in);
             for (bool inner_regular : {false, true}) {
                 text_input nested;
-                start_text_input(&nested, open_stream(inner, inner_regular),
+                start_text_input(&nested, open_file(inner, inner_regular),
                                  "inner");
                 EXPECT_EQ(read_bytes(&nested, inner.size()), inner);
                 close_text_input(&nested);
@@ -196,12 +211,17 @@ TEST(lend_window, holds_a_pipe_at_every_level_of_the_deepest_nesting)
     // The top file and one file per registry slot: each keeps what it has
     // read while the files nested in it are read.
     constexpr std::size_t levels = 1025;
+    rlimit open_files;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &open_files), 0);
+    open_files.rlim_cur = open_files.rlim_max;
+    if (open_files.rlim_max < 2 * levels ||
+        setrlimit(RLIMIT_NOFILE, &open_files) != 0)
+        GTEST_SKIP() << "cannot have " << levels << " pipes open";
     std::vector<std::string> texts;
     std::vector<text_input> inputs(levels);
     for (std::size_t i = 0; i < levels; ++i) {
         texts.push_back(std::to_string(i) + "\n" + long_line(3000 + i) + "\n");
-        std::FILE *stream = fmemopen(&texts[i][0], texts[i].size(), "r");
-        start_text_input(&inputs[i], stream, "level");
+        start_text_input(&inputs[i], open_file(texts[i], false), "level");
         ASSERT_EQ(read_bytes(&inputs[i], 1), std::to_string(i) + "\n");
         lend_window(&inputs[i]);
     }
