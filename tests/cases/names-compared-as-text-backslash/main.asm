@@ -1,0 +1,3 @@
+#include "sub\b.inc"
+#include "sub/b.inc"
+#include "sub\b.inc"

@@ -1,0 +1,3 @@
+x
+#include "naïve.inc"
+#include "naïve.inc"

@@ -1,0 +1,111 @@
+#include "sys/files.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+class files_test : public testing::Test
+{
+  protected:
+    void
+    SetUp() override
+    {
+        dir = make_temp_dir();
+        write("main.asm", "main\n");
+        write("other.asm", "main\n");
+        fs::create_directory(dir + "/sub");
+    }
+    void
+    TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+    void
+    write(const std::string &name, const std::string &bytes)
+    {
+        std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+    }
+    file_identity
+    identify(const std::string &name)
+    {
+        file_identity identity{};
+        EXPECT_EQ(identify_file_name((dir + "/" + name).c_str(), &identity), 1)
+            << name;
+        return identity;
+    }
+    std::string dir;
+};
+
+TEST_F(files_test, knows_a_file_by_every_name_and_link)
+{
+    fs::create_hard_link(dir + "/main.asm", dir + "/hard.asm");
+    const file_identity main = identify("main.asm");
+    EXPECT_TRUE(main.is_regular);
+    EXPECT_EQ(main.size, 5u);
+    for (const char *name :
+         {"main.asm", "./main.asm", "sub/../main.asm", "hard.asm"}) {
+        file_identity same = identify(name);
+        EXPECT_TRUE(is_same_regular_file(&same, &main)) << name;
+    }
+    std::error_code no_symlinks;
+    fs::create_symlink("main.asm", dir + "/soft.asm", no_symlinks);
+    if (!no_symlinks) {
+        file_identity soft = identify("soft.asm");
+        EXPECT_TRUE(is_same_regular_file(&soft, &main));
+    }
+    file_identity other = identify("other.asm");
+    EXPECT_FALSE(is_same_regular_file(&other, &main));
+    file_identity sub = identify("sub");
+    EXPECT_FALSE(sub.is_regular);
+    EXPECT_FALSE(is_same_regular_file(&sub, &sub));
+    file_identity missing;
+    EXPECT_EQ(identify_file_name((dir + "/missing").c_str(), &missing), 0);
+}
+
+TEST_F(files_test, knows_an_open_file_as_its_name)
+{
+    input_file file = open_input_file((dir + "/main.asm").c_str());
+    ASSERT_NE(file, no_input_file);
+    file_identity opened{};
+    ASSERT_EQ(identify_input_file(file, &opened), 1);
+    close_input_file(file);
+    const file_identity main = identify("main.asm");
+    EXPECT_TRUE(is_same_regular_file(&opened, &main));
+    file_identity null_device{};
+    EXPECT_EQ(identify_file_name(null_device_name(), &null_device), 1);
+    EXPECT_FALSE(null_device.is_regular);
+    EXPECT_TRUE(is_directory(dir.c_str()));
+    EXPECT_FALSE(is_directory((dir + "/main.asm").c_str()));
+}
+
+TEST_F(files_test, reads_past_four_gibibytes)
+{
+    // A sparse file: only the marker's block is stored.
+    const std::uint64_t at = (std::uint64_t{4} << 30) + 3;
+    const std::string name = dir + "/big.asm";
+    {
+        std::ofstream big(name, std::ios::binary);
+        big.seekp(static_cast<std::streamoff>(at));
+        big << "marker";
+    }
+    input_file file = open_input_file(name.c_str());
+    ASSERT_NE(file, no_input_file);
+    file_identity identity{};
+    ASSERT_EQ(identify_input_file(file, &identity), 1);
+    EXPECT_EQ(identity.size, at + 6);
+    char buf[16] = {};
+    EXPECT_EQ(read_file_at(file, at - 2, buf, sizeof buf), 8u);
+    EXPECT_EQ(std::string(buf, 8), std::string("\0\0marker", 8));
+    close_input_file(file);
+}
+
+} // namespace
