@@ -1,7 +1,7 @@
 #include "test_support.h"
 
-#include <atomic>
 #include <filesystem>
+#include <random>
 #include <thread>
 
 #ifdef _WIN32
@@ -58,14 +58,17 @@ close_file(int file)
 std::string
 make_temp_dir()
 {
-    static std::atomic<int> n_made{0};
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() /
-        ("textweld-test-" + std::to_string(std::time(nullptr)) + "-" +
-         std::to_string(n_made++));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir.string();
+    // Test processes run side by side: each folder gets a random name, and
+    // one that exists already is never taken over.
+    static std::random_device random;
+    for (;;) {
+        std::filesystem::path dir =
+            std::filesystem::temp_directory_path() /
+            ("textweld-test-" + std::to_string(random()) + "-" +
+             std::to_string(random()));
+        if (std::filesystem::create_directory(dir))
+            return dir.string();
+    }
 }
 
 input_file
