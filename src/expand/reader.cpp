@@ -7,9 +7,10 @@
 
 // The top file and one file per name taken in can be open at once.
 constexpr std::size_t max_open_inputs = max_include_files + 1;
-// A regular file's reads and every enclosing pipe's kept bytes.
+// A regular file's reads, what enclosing regular files keep, and every
+// enclosing pipe's kept bytes.
 constexpr std::size_t window_size =
-    file_read_size + max_open_inputs * stream_read_size;
+    file_read_size + kept_bytes_budget + max_open_inputs * stream_read_size;
 
 static_assert(piece_size < stream_read_size, "a whole piece fits any input");
 
@@ -133,15 +134,15 @@ lend_window(text_input *in)
 {
     std::size_t base = static_cast<std::size_t>(in->buf - window);
     std::size_t unread = in->end - in->begin;
-    if (in->identity.is_regular) {
+    if (!in->identity.is_regular || base + unread <= kept_bytes_budget) {
+        std::memmove(in->buf, in->buf + in->begin, unread);
+    } else {
         in->offset -= unread;
         in->at_eof = in->at_eof && unread == 0;
         // Start small again, so that dense directives are not paid for by
         // reading whole windows again.
         in->read_size = stream_read_size;
         unread = 0;
-    } else {
-        std::memmove(in->buf, in->buf + in->begin, unread);
     }
     in->begin = 0;
     in->end = unread;

@@ -14,6 +14,10 @@ constexpr std::size_t file_read_size = 128 * 1024;
 // Bytes a pipe or a device is read in, and what such a file holds on to
 // while a nested file is read.
 constexpr std::size_t stream_read_size = 4096;
+// Most bytes that regular files, all levels together, hold on to while
+// nested files are read; past it they read their bytes again instead. Each
+// new page costs more than a read, so a deep chain must not add pages.
+constexpr std::size_t kept_bytes_budget = 64 * 1024;
 
 // One file being read in line pieces: buf[begin, end) has been read but not
 // yet handed on. offset is where a regular file's next read starts.
@@ -52,8 +56,9 @@ std::size_t next_line_piece(text_input *in);
 // unread byte is left. Ends the run on a read error.
 int refill_text_input(text_input *in);
 
-// Leaves the window to a nested file. A regular file lets go of what it has
-// not used and reads it again later; a pipe keeps it.
+// Leaves the window to a nested file. A pipe keeps what it has not used; a
+// regular file keeps it too while the budget allows, else lets go of it and
+// reads it again later.
 void lend_window(text_input *in);
 
 #endif

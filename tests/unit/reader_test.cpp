@@ -181,26 +181,34 @@ TEST(open_text_input, ends_the_run_on_a_directory)
 
 TEST(lend_window, keeps_every_unread_byte_through_a_nested_file)
 {
-    const std::string outer = long_line(3000) + "\n#x\n" + long_line(9000) +
-                              "\n" + std::string(20, '\n') + "end";
+    // A short file keeps its unread bytes; a long one lets go of them and
+    // reads them again.
+    const std::string short_file = long_line(3000) + "\n#x\n" +
+                                   long_line(9000) + "\n" +
+                                   std::string(20, '\n') + "end";
+    const std::string long_file =
+        long_line(3000) + "\n" + long_line(kept_bytes_budget + 9000) + "\nend";
     const std::string inner = long_line(700000) + "\ninner\n";
-    for (bool outer_regular : {false, true}) {
-        for (std::size_t lend_at : {1u, 3001u, 3004u, 12010u}) {
-            text_input in;
-            start_text_input(&in, open_file(outer, outer_regular), "outer");
-            std::string got = read_bytes(&in, lend_at);
-            lend_window(&in);
-            for (bool inner_regular : {false, true}) {
-                text_input nested;
-                start_text_input(&nested, open_file(inner, inner_regular),
-                                 "inner");
-                EXPECT_EQ(read_bytes(&nested, inner.size()), inner);
-                close_text_input(&nested);
+    for (const std::string &outer : {short_file, long_file}) {
+        for (bool outer_regular : {false, true}) {
+            for (std::size_t lend_at : {1u, 3001u, 3004u, 12010u}) {
+                text_input in;
+                start_text_input(&in, open_file(outer, outer_regular), "outer");
+                std::string got = read_bytes(&in, lend_at);
+                lend_window(&in);
+                for (bool inner_regular : {false, true}) {
+                    text_input nested;
+                    start_text_input(&nested, open_file(inner, inner_regular),
+                                     "inner");
+                    EXPECT_EQ(read_bytes(&nested, inner.size()), inner);
+                    close_text_input(&nested);
+                }
+                got += read_bytes(&in, outer.size());
+                close_text_input(&in);
+                EXPECT_EQ(got, outer)
+                    << "regular " << outer_regular << " lent at " << lend_at
+                    << " of " << outer.size();
             }
-            got += read_bytes(&in, outer.size());
-            close_text_input(&in);
-            EXPECT_EQ(got, outer)
-                << "regular " << outer_regular << " lent at " << lend_at;
         }
     }
 }
