@@ -25,13 +25,19 @@ smaller(std::size_t a, std::size_t b)
     return a < b ? a : b;
 }
 
+[[noreturn]] static void
+fail_reading(const char *file_name)
+{
+    fatal("error reading input file %s\n", file_name);
+}
+
 void
 open_text_input(text_input *in, const char *file_name)
 {
     input_file file = open_input_file(file_name);
     // Where a directory cannot be opened, it fails as it would on reading.
     if (file == no_input_file && is_directory(file_name))
-        fatal("error reading input file %s\n", file_name);
+        fail_reading(file_name);
     if (file == no_input_file)
         fatal("error opening input file %s\n", file_name);
     start_text_input(in, file, file_name);
@@ -86,7 +92,7 @@ read_regular_file(text_input *in, std::size_t wanted)
     std::size_t got =
         read_file_at(in->file, in->offset, in->buf + in->end, wanted);
     if (got == read_failed)
-        fatal("error reading input file %s\n", in->file_name);
+        fail_reading(in->file_name);
     in->offset += got;
     in->at_eof = got < wanted || in->offset == size;
     return got;
@@ -97,7 +103,7 @@ read_stream(text_input *in, std::size_t wanted)
 {
     std::size_t got = read_file(in->file, in->buf + in->end, wanted);
     if (got == read_failed)
-        fatal("error reading input file %s\n", in->file_name);
+        fail_reading(in->file_name);
     in->at_eof = got < wanted;
     return got;
 }

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-static void
+[[noreturn]] static void
 fail_writing()
 {
     fatal("error writing output file\n");
