@@ -10,7 +10,7 @@
 constexpr std::size_t piece_size = 1023;
 // Most bytes read at once from a regular file: large reads keep the run near
 // the cost of a copy.
-constexpr std::size_t file_read_size = 128 * 1024;
+constexpr std::size_t file_read_size = 256 * 1024;
 // Bytes a pipe or a device is read in, and what such a file holds on to
 // while a nested file is read.
 constexpr std::size_t stream_read_size = 4096;
