@@ -8,9 +8,10 @@
 // Output buffer: few large writes keep the run near the cost of a copy.
 constexpr std::size_t output_buffer_size = 128 * 1024;
 
-// Ends the run before the output is created if it is the input file: "w"
-// would truncate the input it is about to read. The input is looked at only
-// when the output exists, so that nothing is opened just to look at it.
+// Ends the run before the output is created if it is the input file:
+// creating it would truncate the input it is about to read. The input is
+// looked at only when the output exists, so that nothing is opened just to
+// look at it.
 static void
 refuse_input_as_output(const char *input_name, const char *output_name)
 {
