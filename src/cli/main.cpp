@@ -3,7 +3,7 @@
 #include "expand/writer.h"
 #include "sys/files.h"
 
-#include <cstdio>
+#include <cstddef>
 
 // Output buffer: few large writes keep the run near the cost of a copy.
 constexpr std::size_t output_buffer_size = 128 * 1024;
