@@ -1,5 +1,6 @@
 #include "expand/expand.h"
 #include "expand/fatal.h"
+#include "expand/reader.h"
 #include "expand/writer.h"
 #include "sys/files.h"
 
@@ -7,34 +8,28 @@
 
 // Output buffer: few large writes keep the run near the cost of a copy.
 constexpr std::size_t output_buffer_size = 128 * 1024;
-
-// Ends the run before the output is created if it is the input file:
-// creating it would truncate the input it is about to read. The input is
-// looked at only when the output exists, so that nothing is opened just to
-// look at it.
-static void
-refuse_input_as_output(const char *input_name, const char *output_name)
-{
-    file_identity output;
-    file_identity input;
-    if (identify_file_name(output_name, &output) &&
-        identify_file_name(input_name, &input))
-        refuse_output_file(input_name, &input, &output);
-}
+// Descriptors a full chain of nested files needs: every input, the output
+// and the standard streams.
+constexpr std::size_t max_open_files = max_open_inputs + 1 + 3;
 
 int
 main(int argc, char **argv)
 {
-    prepare_process();
+    prepare_process(max_open_files);
     if (argc != 3)
         fatal("usage: textweld <input file> <output file>\n");
     const char *input_name = argv[1];
     const char *output_name = argv[2];
-    refuse_input_as_output(input_name, output_name);
+    // Open the input first: a run that cannot read it, such as one given
+    // its two names swapped, leaves the output's path as it was.
+    text_input in;
+    open_text_input(&in, input_name);
+    refuse_output_over_input(input_name, &in.identity, output_name);
     char output_buffer[output_buffer_size];
     text_output out;
     open_text_output(&out, output_name, output_buffer, sizeof output_buffer);
-    expand_include_directives(input_name, &out);
+    expand_text_input(&in, &out);
+    close_text_input(&in);
     close_text_output(&out);
     return 0;
 }

@@ -1,7 +1,6 @@
 #include "expand/expand.h"
 
 #include "expand/fatal.h"
-#include "expand/reader.h"
 #include "expand/registry.h"
 
 #include <cstring>
@@ -45,8 +44,17 @@ get_include_file_name(const char *piece, std::size_t n, char *name,
 }
 
 void
-refuse_output_file(const char *name, const file_identity *input,
-                   const file_identity *output)
+refuse_output_over_input(const char *name, const file_identity *input,
+                         const char *output_name)
+{
+    file_identity output;
+    if (identify_file_name(output_name, &output))
+        refuse_output_as_input(name, input, &output);
+}
+
+void
+refuse_output_as_input(const char *name, const file_identity *input,
+                       const file_identity *output)
 {
     if (is_same_regular_file(input, output))
         fatal("input file %s is the output file\n", name);
@@ -109,8 +117,8 @@ starts_line(const text_input *in, std::size_t at, int at_line_start)
 // Copies ordinary text in runs as long as the window allows. A directive
 // starts a line with '#', so only those bytes are looked at closely, and
 // only the first piece of such a line is shown to the recogniser.
-static void
-expand_text(text_input *in, text_output *out)
+void
+expand_text_input(text_input *in, text_output *out)
 {
     int at_line_start = 1;
     std::size_t scan = in->begin;
@@ -153,7 +161,7 @@ expand_include_directives(const char *file_name, text_output *out)
 {
     text_input in;
     open_text_input(&in, file_name);
-    refuse_output_file(file_name, &in.identity, &out->identity);
-    expand_text(&in, out);
+    refuse_output_as_input(file_name, &in.identity, &out->identity);
+    expand_text_input(&in, out);
     close_text_input(&in);
 }

@@ -1,6 +1,7 @@
 #ifndef TEXTWELD_EXPAND_EXPAND_H
 #define TEXTWELD_EXPAND_EXPAND_H
 
+#include "expand/reader.h"
 #include "expand/writer.h"
 #include "sys/files.h"
 
@@ -14,13 +15,22 @@ constexpr std::size_t name_size = 1024;
 // written, and ends the run on any failure.
 void expand_include_directives(const char *file_name, text_output *out);
 
+// Expands the file that in holds open into out, as above; the caller closes
+// it.
+void expand_text_input(text_input *in, text_output *out);
+
 // Answers whether the n-byte piece is an include directive, storing its name
 // terminated in name; ends the run on a malformed directive.
 int get_include_file_name(const char *piece, std::size_t n, char *name,
                           std::size_t name_cap);
 
-// Ends the run if input, called name, is the output's regular file.
-void refuse_output_file(const char *name, const file_identity *input,
-                        const file_identity *output);
+// Ends the run if the output would be created over the input, called name,
+// that is about to be read: the file named output_name.
+void refuse_output_over_input(const char *name, const file_identity *input,
+                              const char *output_name);
+
+// Ends the run if input, called name, is the output's file, being written.
+void refuse_output_as_input(const char *name, const file_identity *input,
+                            const file_identity *output);
 
 #endif

@@ -1,12 +1,9 @@
 #include "expand/reader.h"
 
 #include "expand/fatal.h"
-#include "expand/registry.h"
 
 #include <cstring>
 
-// The top file and one file per name taken in can be open at once.
-constexpr std::size_t max_open_inputs = max_include_files + 1;
 // A regular file's reads, what enclosing regular files keep, and every
 // enclosing pipe's kept bytes.
 constexpr std::size_t window_size =
@@ -35,12 +32,15 @@ void
 open_text_input(text_input *in, const char *file_name)
 {
     input_file file = open_input_file(file_name);
-    // Where a directory cannot be opened, it fails as it would on reading.
-    if (file == no_input_file && is_directory(file_name))
+    // A directory is refused before any byte is read, with the message that
+    // reading it gives, whether or not the platform opens it.
+    if (file == no_input_file && is_unopenable_directory(file_name))
         fail_reading(file_name);
     if (file == no_input_file)
         fatal("error opening input file %s\n", file_name);
     start_text_input(in, file, file_name);
+    if (in->identity.is_directory)
+        fail_reading(file_name);
 }
 
 void

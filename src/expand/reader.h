@@ -1,11 +1,14 @@
 #ifndef TEXTWELD_EXPAND_READER_H
 #define TEXTWELD_EXPAND_READER_H
 
+#include "expand/registry.h"
 #include "sys/files.h"
 
 #include <cstddef>
 #include <cstdint>
 
+// The top file and one file per name taken in can be open at once.
+constexpr std::size_t max_open_inputs = max_include_files + 1;
 // Most bytes one read of a line yields: a longer line arrives in pieces.
 constexpr std::size_t piece_size = 1023;
 // Most bytes read at once from a regular file: large reads keep the run near
@@ -34,7 +37,8 @@ struct text_input {
     int at_eof;
 };
 
-// Opens the named file for reading; ends the run if it cannot be opened.
+// Opens the named file for reading; ends the run if it cannot be opened or
+// is a directory.
 void open_text_input(text_input *in, const char *file_name);
 
 // Reads the open file from its start, in the part of the window that the

@@ -7,6 +7,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -29,9 +30,11 @@ is_same_regular_file(const file_identity *a, const file_identity *b)
 // Most bytes one ReadFile or WriteFile call is given.
 constexpr DWORD max_transfer_size = 1 << 30;
 
+// The C runtime's own table of descriptors holds a full chain.
 void
-prepare_process()
+prepare_process(std::size_t n_open_files)
 {
+    (void)n_open_files;
     (void)_setmode(_fileno(stdout), _O_BINARY);
 }
 
@@ -48,7 +51,7 @@ close_input_file(input_file file)
 }
 
 int
-is_directory(const char *name)
+is_unopenable_directory(const char *name)
 {
     DWORD attributes = GetFileAttributesA(name);
     return attributes != INVALID_FILE_ATTRIBUTES &&
@@ -73,8 +76,9 @@ identify_handle(HANDLE handle, file_identity *identity)
                       info.nFileIndexLow;
     identity->size = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 |
                      info.nFileSizeLow;
-    identity->is_regular =
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    identity->is_directory =
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    identity->is_regular = !identity->is_directory;
     return 1;
 }
 
@@ -175,8 +179,19 @@ write_file(std::FILE *stream, const char *text, std::size_t n)
 #else
 
 void
-prepare_process()
+prepare_process(std::size_t n_open_files)
 {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    rlim_t wanted = static_cast<rlim_t>(n_open_files);
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < wanted)
+        wanted = limit.rlim_max;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+        limit.rlim_cur = wanted;
+        // A run that keeps the lower limit still works, up to its depth.
+        (void)setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 input_file
@@ -195,11 +210,12 @@ close_input_file(input_file file)
     (void)close(file);
 }
 
+// A directory opens here; it is told by its identity.
 int
-is_directory(const char *name)
+is_unopenable_directory(const char *name)
 {
-    struct stat status;
-    return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
+    (void)name;
+    return 0;
 }
 
 static void
@@ -209,6 +225,7 @@ identify_status(const struct stat *status, file_identity *identity)
     identity->index = static_cast<std::uint64_t>(status->st_ino);
     identity->size = static_cast<std::uint64_t>(status->st_size);
     identity->is_regular = S_ISREG(status->st_mode);
+    identity->is_directory = S_ISDIR(status->st_mode);
 }
 
 int

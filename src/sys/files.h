@@ -11,6 +11,7 @@ struct file_identity {
     std::uint64_t index;
     std::uint64_t size;
     int is_regular;
+    int is_directory;
 };
 
 // An input file open for reading: a descriptor of the C runtime. Inputs
@@ -23,8 +24,9 @@ constexpr input_file no_input_file = -1;
 // Answered by read_file and read_file_at when reading fails.
 constexpr std::size_t read_failed = static_cast<std::size_t>(-1);
 
-// Readies the process: messages in binary mode.
-void prepare_process();
+// Readies the process: messages in binary mode, and room for n_open_files
+// descriptors where the soft limit is lower and may be raised.
+void prepare_process(std::size_t n_open_files);
 
 // Opens the named file for reading in binary mode; no_input_file on failure.
 input_file open_input_file(const char *name);
@@ -36,8 +38,9 @@ void close_input_file(input_file file);
 // failure.
 std::FILE *open_output_file(const char *name);
 
-// Answers whether the named file exists and is a directory.
-int is_directory(const char *name);
+// Answers whether the named file, which could not be opened, is a directory
+// that the platform never opens as a file.
+int is_unopenable_directory(const char *name);
 
 // Answers whether the named file could be identified, storing its identity.
 // Looks at the file without opening it for reading where the platform can.
