@@ -60,99 +60,70 @@ refuse_output_as_input(const char *name, const file_identity *input,
         fatal("input file %s is the output file\n", name);
 }
 
-// Consumes the rest of a line whose first piece, of n bytes, is at hand.
-static void
-skip_line(text_input *in, std::size_t n)
-{
-    for (;;) {
-        in->begin += n;
-        if (in->buf[in->begin - 1] == '\n')
-            return;
-        n = next_line_piece(in);
-        if (n == 0)
-            return;
-    }
-}
-
-// Takes in the directive whose first piece, of n bytes, is at hand: answers
-// the name of the file to expand, or nullptr once the note for a repeat is
-// written. Kept out of line, so that its name buffer is off the stack while
-// the file is expanded: 1024 levels must stay small.
-[[gnu::noinline]] static const char *
-take_directive(text_input *in, std::size_t n, text_output *out)
+// Takes in the piece of n bytes at hand if it is a directive, storing the
+// name of the file to expand in file_name, or nullptr once the note for a
+// repeat is written; answers whether it was one. Kept out of line, so that
+// its name buffer is off the stack while the file is expanded: 1024 levels
+// must stay small.
+[[gnu::noinline]] static int
+take_directive(text_input *in, const char *piece, std::size_t n,
+               text_output *out, const char **file_name)
 {
     char name[name_size];
-    if (!get_include_file_name(in->buf + in->begin, n, name, sizeof name))
-        return nullptr;
+    if (!get_include_file_name(piece, n, name, sizeof name))
+        return 0;
     skip_line(in, n);
-    if (lookfor_include_file(name) == 1) {
+    *file_name = nullptr;
+    if (lookfor_include_file(name) == 1)
         write_repeat_note(out, name);
-        return nullptr;
-    }
-    return last_include_file();
+    else
+        *file_name = last_include_file();
+    return 1;
 }
 
-// Replaces the line whose first piece, of n bytes, is a directive.
-static void
-expand_directive(text_input *in, std::size_t n, text_output *out)
-{
-    const char *name = take_directive(in, n, out);
-    if (name == nullptr)
-        return;
-    lend_window(in);
-    expand_include_directives(name, out);
-    // End the included file's last line, so that it never runs into the
-    // line after the directive.
-    if (!out->ends_line)
-        write_output(out, "\n", 1);
-}
-
-// Answers whether the byte at buf[at] starts a line.
+// Answers whether the piece of n bytes at hand is a directive; if it is,
+// replaces its line.
 static int
-starts_line(const text_input *in, std::size_t at, int at_line_start)
+expand_directive(text_input *in, const char *piece, std::size_t n,
+                 text_output *out)
 {
-    return at == in->begin ? at_line_start : in->buf[at - 1] == '\n';
+    const char *name;
+    if (!take_directive(in, piece, n, out, &name))
+        return 0;
+    if (name != nullptr) {
+        lend_window(in);
+        expand_include_directives(name, out);
+        // End the included file's last line, so that it never runs into
+        // the line after the directive.
+        end_output_line(out);
+    }
+    return 1;
 }
 
-// Copies ordinary text in runs as long as the window allows. A directive
-// starts a line with '#', so only those bytes are looked at closely, and
-// only the first piece of such a line is shown to the recogniser.
+static void
+copy_text(text_input *in, const char *text, std::size_t n, text_output *out)
+{
+    write_output(out, text, n);
+    consume_text(in, n);
+}
+
+// Copies text in runs as long as the window allows; only the first piece of
+// a line that starts with '#' is shown to the recogniser.
 void
 expand_text_input(text_input *in, text_output *out)
 {
-    int at_line_start = 1;
-    std::size_t scan = in->begin;
     for (;;) {
-        const char *hash = static_cast<const char *>(
-            std::memchr(in->buf + scan, '#', in->end - scan));
-        if (hash == nullptr) {
-            write_output(out, in->buf + in->begin, in->end - in->begin);
-            if (in->end > in->begin)
-                at_line_start = in->buf[in->end - 1] == '\n';
-            in->begin = in->end;
-            if (!refill_text_input(in))
-                return;
-            scan = in->begin;
+        const char *text;
+        std::size_t n = next_text_run(in, &text);
+        if (n != 0) {
+            copy_text(in, text, n, out);
             continue;
         }
-        std::size_t at = static_cast<std::size_t>(hash - in->buf);
-        std::size_t avail = in->end - at;
-        scan = at + 1;
-        if (!starts_line(in, at, at_line_start) ||
-            (avail >= keyword_length && !begins_with_keyword(hash, avail)))
-            continue;
-        std::size_t n = measure_line_piece(hash, avail, in->at_eof);
-        if (n != 0 && !begins_with_keyword(hash, n))
-            continue;
-        // Write what came first: a malformed directive ends the run.
-        write_output(out, in->buf + in->begin, at - in->begin);
-        in->begin = at;
-        at_line_start = 1;
+        n = next_line_piece(in, &text);
         if (n == 0)
-            (void)refill_text_input(in);
-        else
-            expand_directive(in, n, out);
-        scan = in->begin;
+            return;
+        if (!expand_directive(in, text, n, out))
+            copy_text(in, text, n, out);
     }
 }
 

@@ -1,18 +1,23 @@
 #include "expand/reader.h"
 
 #include "expand/fatal.h"
+#include "expand/reader_testing.h"
 
 #include <cstring>
 
-// A regular file's reads, what enclosing regular files keep, and every
-// enclosing pipe's kept bytes.
+// Only one file reads at a time, so every file reads into this one window,
+// from where the files it is nested in leave off. While a nested file
+// reads, each enclosing file keeps its unread bytes below it: a pipe always,
+// at most one read of its own; regular files only while what all of them
+// keep stays within kept_bytes_budget, else they read those bytes again.
+// The window therefore holds the largest read and everything kept by the
+// deepest nesting.
 constexpr std::size_t window_size =
     file_read_size + kept_bytes_budget + max_open_inputs * stream_read_size;
 
 static_assert(piece_size < stream_read_size, "a whole piece fits any input");
+static_assert(stream_read_size <= file_read_size, "a file reads the most");
 
-// Only one file reads at a time, so every file reads into this one window,
-// from where the files it is nested in leave off.
 static char window[window_size];
 static std::size_t window_used;
 
@@ -57,6 +62,7 @@ start_text_input(text_input *in, input_file file, const char *file_name)
     in->offset = 0;
     in->read_size = in->cap;
     in->at_eof = 0;
+    in->at_line_start = 1;
 }
 
 void
@@ -108,7 +114,9 @@ read_stream(text_input *in, std::size_t wanted)
     return got;
 }
 
-int
+// Keeps the unread bytes and reads more behind them; answers 0 once no
+// unread byte is left. Ends the run on a read error.
+static int
 refill_text_input(text_input *in)
 {
     std::size_t kept = in->end - in->begin;
@@ -125,13 +133,61 @@ refill_text_input(text_input *in)
 }
 
 std::size_t
-next_line_piece(text_input *in)
+next_line_piece(text_input *in, const char **piece)
 {
     for (;;) {
         std::size_t n = measure_line_piece(in->buf + in->begin,
                                            in->end - in->begin, in->at_eof);
-        if (n != 0 || !refill_text_input(in))
+        if (n != 0 || !refill_text_input(in)) {
+            *piece = in->buf + in->begin;
             return n;
+        }
+    }
+}
+
+// Answers whether the byte at buf[at], at hand, starts a line.
+static int
+starts_line(const text_input *in, std::size_t at)
+{
+    return at == in->begin ? in->at_line_start : in->buf[at - 1] == '\n';
+}
+
+std::size_t
+next_text_run(text_input *in, const char **text)
+{
+    if (in->begin == in->end)
+        (void)refill_text_input(in);
+    *text = in->buf + in->begin;
+    std::size_t at = in->begin;
+    for (;;) {
+        const void *hash = std::memchr(in->buf + at, '#', in->end - at);
+        if (hash == nullptr)
+            return in->end - in->begin;
+        at =
+            static_cast<std::size_t>(static_cast<const char *>(hash) - in->buf);
+        if (starts_line(in, at))
+            return at - in->begin;
+        ++at;
+    }
+}
+
+void
+consume_text(text_input *in, std::size_t n)
+{
+    if (n == 0)
+        return;
+    in->begin += n;
+    in->at_line_start = in->buf[in->begin - 1] == '\n';
+}
+
+void
+skip_line(text_input *in, std::size_t n)
+{
+    const char *piece;
+    for (; n != 0; n = next_line_piece(in, &piece)) {
+        consume_text(in, n);
+        if (in->at_line_start)
+            return;
     }
 }
 

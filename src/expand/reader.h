@@ -22,8 +22,9 @@ constexpr std::size_t stream_read_size = 4096;
 // new page costs more than a read, so a deep chain must not add pages.
 constexpr std::size_t kept_bytes_budget = 64 * 1024;
 
-// One file being read in line pieces: buf[begin, end) has been read but not
-// yet handed on. offset is where a regular file's next read starts.
+// One file being read. Only the reader moves its cursors: buf[begin, end)
+// has been read but not yet handed on; offset is where a regular file's next
+// read starts; at_line_start tells whether buf[begin] starts a line.
 struct text_input {
     input_file file;
     const char *file_name;
@@ -35,30 +36,30 @@ struct text_input {
     std::uint64_t offset;
     std::size_t read_size;
     int at_eof;
+    int at_line_start;
 };
 
 // Opens the named file for reading; ends the run if it cannot be opened or
 // is a directory.
 void open_text_input(text_input *in, const char *file_name);
 
-// Reads the open file from its start, in the part of the window that the
-// enclosing file leaves free.
-void start_text_input(text_input *in, input_file file, const char *file_name);
-
 // Closes the file and frees the input's part of the window.
 void close_text_input(text_input *in);
 
-// Answers the length of the line piece that starts text, or 0 when the n bytes
-// at hand are too few to tell and more of the file is to come.
-std::size_t measure_line_piece(const char *text, std::size_t n, int at_eof);
+// Answers the length of the text at hand up to the first '#' that starts a
+// line, storing where it starts in text; reads more when nothing is at hand.
+// Answers 0 when such a '#' comes first, or at end of file.
+std::size_t next_text_run(text_input *in, const char **text);
 
-// Answers the length of the next line piece, at in->buf + in->begin, reading
-// as needed; 0 at end of file. The caller consumes it.
-std::size_t next_line_piece(text_input *in);
+// Answers the length of the next line piece, storing where it starts in
+// piece; reads as needed; 0 at end of file.
+std::size_t next_line_piece(text_input *in, const char **piece);
 
-// Keeps the unread bytes and reads more behind them; answers 0 once no
-// unread byte is left. Ends the run on a read error.
-int refill_text_input(text_input *in);
+// Hands on the first n bytes at hand, which the caller has used.
+void consume_text(text_input *in, std::size_t n);
+
+// Hands on the line piece of n bytes at hand and the rest of its line.
+void skip_line(text_input *in, std::size_t n);
 
 // Leaves the window to a nested file. A pipe keeps what it has not used; a
 // regular file keeps it too while the budget allows, else lets go of it and

@@ -51,6 +51,13 @@ write_output(text_output *out, const char *text, std::size_t n)
 }
 
 void
+end_output_line(text_output *out)
+{
+    if (!out->ends_line)
+        write_output(out, "\n", 1);
+}
+
+void
 write_repeat_note(text_output *out, const char *name)
 {
     static const char before[] = "\n; multiple include of file ";

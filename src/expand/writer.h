@@ -28,6 +28,9 @@ void close_text_output(text_output *out);
 // Writes n bytes of text; ends the run if writing fails.
 void write_output(text_output *out, const char *text, std::size_t n);
 
+// Writes a line feed unless what was written so far ends a line.
+void end_output_line(text_output *out);
+
 // Writes the note that stands for a repeated directive naming name.
 void write_repeat_note(text_output *out, const char *name);
 

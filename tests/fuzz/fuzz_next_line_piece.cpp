@@ -1,7 +1,7 @@
 // Reads any bytes in pieces, from a pipe read in small parts and from a
 // regular file read in large ones, and checks that
 // the pieces are the input, byte for byte, cut only where they may be.
-#include "expand/reader.h"
+#include "expand/reader_testing.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -20,8 +20,9 @@ check_pieces(int file, const std::string &input)
     text_input in;
     start_text_input(&in, file, "fuzz");
     std::string joined;
-    for (std::size_t n; (n = next_line_piece(&in)) != 0; in.begin += n) {
-        const char *piece = in.buf + in.begin;
+    const char *piece;
+    for (std::size_t n; (n = next_line_piece(&in, &piece)) != 0;
+         consume_text(&in, n)) {
         if (n > piece_size || in.begin + n > in.end)
             std::abort();
         const void *line_feed = std::memchr(piece, '\n', n);

@@ -1,4 +1,4 @@
-#include "expand/reader.h"
+#include "expand/reader_testing.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -87,9 +87,11 @@ std::string
 read_bytes(text_input *in, std::size_t n)
 {
     std::string got;
-    for (std::size_t piece; got.size() < n && (piece = next_line_piece(in));
-         in->begin += piece)
-        got.append(in->buf + in->begin, piece);
+    const char *piece;
+    for (std::size_t length;
+         got.size() < n && (length = next_line_piece(in, &piece)) != 0;
+         consume_text(in, length))
+        got.append(piece, length);
     return got;
 }
 
@@ -100,8 +102,10 @@ read_pieces(const std::string &bytes, bool regular_file)
     text_input in;
     start_text_input(&in, open_file(bytes, regular_file), "memory");
     std::vector<std::string> pieces;
-    for (std::size_t n; (n = next_line_piece(&in)) != 0; in.begin += n)
-        pieces.emplace_back(in.buf + in.begin, n);
+    const char *piece;
+    for (std::size_t n; (n = next_line_piece(&in, &piece)) != 0;
+         consume_text(&in, n))
+        pieces.emplace_back(piece, n);
     close_text_input(&in);
     return pieces;
 }
@@ -173,7 +177,8 @@ TEST(open_text_input, ends_the_run_on_a_directory)
         {
             text_input in;
             open_text_input(&in, ".");
-            (void)next_line_piece(&in);
+            const char *piece;
+            (void)next_line_piece(&in, &piece);
             std::exit(0);
         },
         testing::ExitedWithCode(1), "");
