@@ -4,6 +4,7 @@
 #include <fcntl.h>
 
 #ifdef _WIN32
+#include <cstring>
 #include <io.h>
 #include <windows.h>
 #else
@@ -22,7 +23,7 @@ int
 is_same_regular_file(const file_identity *a, const file_identity *b)
 {
     return a->is_regular && b->is_regular && a->volume == b->volume &&
-           a->index == b->index;
+           a->index == b->index && a->index_high == b->index_high;
 }
 
 #ifdef _WIN32
@@ -58,6 +59,22 @@ is_unopenable_directory(const char *name)
            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Where the system offers it, the full 128-bit file id and 64-bit volume
+// serial: on ReFS the 64-bit index alone need not tell two files apart.
+static void
+identify_by_file_id(HANDLE handle, file_identity *identity)
+{
+    FILE_ID_INFO id;
+    if (!GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id))
+        return;
+    std::uint64_t halves[2];
+    static_assert(sizeof halves == sizeof id.FileId, "two halves");
+    std::memcpy(halves, &id.FileId, sizeof halves);
+    identity->volume = id.VolumeSerialNumber;
+    identity->index = halves[0];
+    identity->index_high = halves[1];
+}
+
 // Only a file on a disk has an identity; a pipe or a device is answered as
 // a file that is not regular.
 static int
@@ -74,6 +91,7 @@ identify_handle(HANDLE handle, file_identity *identity)
     identity->volume = info.dwVolumeSerialNumber;
     identity->index = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 |
                       info.nFileIndexLow;
+    identify_by_file_id(handle, identity);
     identity->size = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 |
                      info.nFileSizeLow;
     identity->is_directory =
@@ -223,6 +241,7 @@ identify_status(const struct stat *status, file_identity *identity)
 {
     identity->volume = static_cast<std::uint64_t>(status->st_dev);
     identity->index = static_cast<std::uint64_t>(status->st_ino);
+    identity->index_high = 0;
     identity->size = static_cast<std::uint64_t>(status->st_size);
     identity->is_regular = S_ISREG(status->st_mode);
     identity->is_directory = S_ISDIR(status->st_mode);

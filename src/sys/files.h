@@ -5,13 +5,15 @@
 #include <cstdint>
 #include <cstdio>
 
-// What tells one file from another, whatever name or link reaches it.
+// What tells one file from another, whatever name or link reaches it: the
+// volume and the file's index on it, 128 bits where the system has them.
 struct file_identity {
     std::uint64_t volume;
     std::uint64_t index;
     std::uint64_t size;
     int is_regular;
     int is_directory;
+    std::uint64_t index_high;
 };
 
 // An input file open for reading: a descriptor of the C runtime. Inputs
