@@ -8,9 +8,6 @@
 
 // Output buffer: few large writes keep the run near the cost of a copy.
 constexpr std::size_t output_buffer_size = 128 * 1024;
-// Descriptors a full chain of nested files needs: every input, the output
-// and the standard streams.
-constexpr std::size_t max_open_files = max_open_inputs + 1 + 3;
 
 int
 main(int argc, char **argv)
@@ -23,8 +20,7 @@ main(int argc, char **argv)
     // Open the input first: a run that cannot read it, such as one given
     // its two names swapped, leaves the output's path as it was.
     text_input in;
-    open_text_input(&in, input_name);
-    refuse_output_over_input(input_name, &in.identity, output_name);
+    open_top_level_input(&in, input_name, output_name);
     char output_buffer[output_buffer_size];
     text_output out;
     open_text_output(&out, output_name, output_buffer, sizeof output_buffer);

@@ -128,6 +128,14 @@ expand_text_input(text_input *in, text_output *out)
 }
 
 void
+open_top_level_input(text_input *in, const char *input_name,
+                     const char *output_name)
+{
+    open_text_input(in, input_name);
+    refuse_output_over_input(input_name, &in->identity, output_name);
+}
+
+void
 expand_include_directives(const char *file_name, text_output *out)
 {
     text_input in;

@@ -10,10 +10,18 @@
 // Room for an include name and its terminator; a name is shorter than the
 // line piece that holds it.
 constexpr std::size_t name_size = 1024;
+// Descriptors a full chain of nested files needs: every input, the output
+// and the standard streams.
+constexpr std::size_t max_open_files = max_open_inputs + 1 + 3;
 
 // Expands the named file into out, depth first; returns once all of it is
 // written, and ends the run on any failure.
 void expand_include_directives(const char *file_name, text_output *out);
+
+// Opens the top-level input before the output is touched; ends the run if
+// it cannot be opened, is a directory, or is the file output_name names.
+void open_top_level_input(text_input *in, const char *input_name,
+                          const char *output_name);
 
 // Expands the file that in holds open into out, as above; the caller closes
 // it.

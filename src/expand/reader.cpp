@@ -20,6 +20,7 @@ static_assert(stream_read_size <= file_read_size, "a file reads the most");
 
 static char window[window_size];
 static std::size_t window_used;
+static const text_input *innermost;
 
 static std::size_t
 smaller(std::size_t a, std::size_t b)
@@ -61,8 +62,11 @@ start_text_input(text_input *in, input_file file, const char *file_name)
     in->end = 0;
     in->offset = 0;
     in->read_size = in->cap;
+    in->line_at = 0;
     in->at_eof = 0;
     in->at_line_start = 1;
+    in->outer = innermost;
+    innermost = in;
 }
 
 void
@@ -70,6 +74,7 @@ close_text_input(text_input *in)
 {
     close_input_file(in->file);
     window_used = static_cast<std::size_t>(in->buf - window);
+    innermost = in->outer;
 }
 
 std::size_t
@@ -110,6 +115,7 @@ read_stream(text_input *in, std::size_t wanted)
     std::size_t got = read_file(in->file, in->buf + in->end, wanted);
     if (got == read_failed)
         fail_reading(in->file_name);
+    in->offset += got;
     in->at_eof = got < wanted;
     return got;
 }
@@ -140,6 +146,8 @@ next_line_piece(text_input *in, const char **piece)
                                            in->end - in->begin, in->at_eof);
         if (n != 0 || !refill_text_input(in)) {
             *piece = in->buf + in->begin;
+            if (in->at_line_start)
+                in->line_at = in->offset - (in->end - in->begin);
             return n;
         }
     }
@@ -209,4 +217,31 @@ lend_window(text_input *in)
     in->begin = 0;
     in->end = unread;
     window_used = base + unread;
+}
+
+const text_input *
+innermost_text_input()
+{
+    return innermost;
+}
+
+std::uint64_t
+count_line_number(const text_input *in)
+{
+    if (!in->identity.is_regular)
+        return 0;
+    char buf[stream_read_size];
+    std::uint64_t line = 1;
+    for (std::uint64_t at = 0; at < in->line_at;) {
+        std::size_t wanted = in->line_at - at < sizeof buf
+                                 ? static_cast<std::size_t>(in->line_at - at)
+                                 : sizeof buf;
+        std::size_t got = read_file_at(in->file, at, buf, wanted);
+        if (got == read_failed || got == 0)
+            return 0;
+        for (std::size_t i = 0; i < got; ++i)
+            line += buf[i] == '\n';
+        at += got;
+    }
+    return line;
 }

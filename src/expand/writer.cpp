@@ -25,6 +25,16 @@ open_text_output(text_output *out, const char *file_name, char *buf,
 }
 
 void
+open_discarding_output(text_output *out, const char *file_name)
+{
+    out->stream = nullptr;
+    out->cap = 0;
+    if (!identify_file_name(file_name, &out->identity))
+        out->identity = {};
+    out->ends_line = 1;
+}
+
+void
 close_text_output(text_output *out)
 {
     if (std::ferror(out->stream) || std::fflush(out->stream) != 0 ||
@@ -38,6 +48,8 @@ write_output(text_output *out, const char *text, std::size_t n)
     if (n == 0)
         return;
     out->ends_line = text[n - 1] == '\n';
+    if (out->stream == nullptr)
+        return;
     // A run as large as the buffer goes out from where it lies: the stream
     // would copy part of it into its buffer first.
     if (n >= out->cap) {

@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdio>
 
-// The output of a run: its stream, buffered in cap bytes, the identity of
-// the file it writes, and whether what was written so far ends a line (1 while
-// nothing is written).
+// The output of a run: its stream, buffered in cap bytes (nullptr: what is
+// written is dropped), the identity of the file it writes, and whether what
+// was written so far ends a line (1 while nothing is written).
 struct text_output {
     std::FILE *stream;
     std::size_t cap;
@@ -20,6 +20,10 @@ struct text_output {
 // if it cannot.
 void open_text_output(text_output *out, const char *file_name, char *buf,
                       std::size_t cap);
+
+// Readies an output that drops what is written, standing for the named
+// file, which it never creates: only its identity is taken, if it exists.
+void open_discarding_output(text_output *out, const char *file_name);
 
 // Writes the output's last bytes and closes it; ends the run if any write
 // failed. On a fatal error, the process exit writes them instead.
