@@ -1,0 +1,2 @@
+a
+#include "sub"

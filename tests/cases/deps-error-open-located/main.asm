@@ -1,0 +1,2 @@
+start
+#include "lib/uart.inc"

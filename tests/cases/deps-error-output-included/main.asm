@@ -1,0 +1,3 @@
+a
+#include "x.inc"
+#include "out.asm"

@@ -1,0 +1,4 @@
+m1
+#include "a.inc"
+#include "b.inc"
+m2

@@ -1,0 +1,3 @@
+#include "my defs.inc"
+#include "a#b.inc"
+#include "cost$.inc"

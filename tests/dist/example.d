@@ -1,0 +1,3 @@
+main.flat: main.asm io.inc delay.inc
+io.inc:
+delay.inc:
