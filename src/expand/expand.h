@@ -11,8 +11,9 @@
 // line piece that holds it.
 constexpr std::size_t name_size = 1024;
 // Descriptors a full chain of nested files needs: every input, the output
-// and the standard streams.
-constexpr std::size_t max_open_files = max_open_inputs + 1 + 3;
+// and the standard streams; and as many again for descriptors a caller
+// left open, which take the lowest numbers.
+constexpr std::size_t max_open_files = 2 * (max_open_inputs + 1 + 3);
 
 // Expands the named file into out, depth first; returns once all of it is
 // written, and ends the run on any failure.
