@@ -37,6 +37,7 @@ prepare_process(std::size_t n_open_files)
 {
     (void)n_open_files;
     (void)_setmode(_fileno(stdout), _O_BINARY);
+    (void)_setmode(_fileno(stderr), _O_BINARY);
 }
 
 input_file

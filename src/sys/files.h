@@ -26,7 +26,8 @@ constexpr input_file no_input_file = -1;
 // Answered by read_file and read_file_at when reading fails.
 constexpr std::size_t read_failed = static_cast<std::size_t>(-1);
 
-// Readies the process: messages in binary mode, and room for n_open_files
+// Readies the process: standard output and error in binary mode, so that
+// lines end in a bare line feed, and room for n_open_files
 // descriptors where the soft limit is lower and may be raised.
 void prepare_process(std::size_t n_open_files);
 
