@@ -1,5 +1,6 @@
 #include "deps/deps.h"
 
+#include "expand/expand.h"
 #include "expand/fatal.h"
 #include "expand/reader.h"
 #include "expand/registry.h"
@@ -9,8 +10,6 @@
 #include <cstdio>
 #include <cstring>
 
-static const char keyword[] = "#include";
-static constexpr std::size_t keyword_length = sizeof keyword - 1;
 static const char byte_order_mark[] = "\xEF\xBB\xBF";
 static constexpr std::size_t byte_order_mark_length =
     sizeof byte_order_mark - 1;
@@ -140,8 +139,9 @@ warn_near_miss(const char *file_name, std::uint64_t line, const char *piece,
     std::size_t blanks = at;
     while (blanks < n && (piece[blanks] == ' ' || piece[blanks] == '\t'))
         ++blanks;
-    if (n - blanks < keyword_length ||
-        !equals_ignoring_case(piece + blanks, keyword, keyword_length))
+    if (n - blanks < include_keyword_length ||
+        !equals_ignoring_case(piece + blanks, include_keyword,
+                              include_keyword_length))
         return;
     if (has_mark)
         warn(file_name, line,
@@ -151,7 +151,7 @@ warn_near_miss(const char *file_name, std::uint64_t line, const char *piece,
         warn(file_name, line,
              "#include after blanks or tabs is text, not a "
              "directive");
-    else if (std::memcmp(piece, keyword, keyword_length) != 0)
+    else if (std::memcmp(piece, include_keyword, include_keyword_length) != 0)
         warn(file_name, line,
              "#include in other letters than lower case is "
              "text, not a directive");

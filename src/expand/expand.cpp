@@ -8,14 +8,11 @@
 static_assert(piece_size < name_size, "a name fits its buffer");
 static_assert(name_size <= slot_size, "a registry slot holds any name");
 
-static const char keyword[] = "#include";
-static constexpr std::size_t keyword_length = sizeof keyword - 1;
-
 static int
 begins_with_keyword(const char *piece, std::size_t n)
 {
-    return n >= keyword_length &&
-           std::memcmp(piece, keyword, keyword_length) == 0;
+    return n >= include_keyword_length &&
+           std::memcmp(piece, include_keyword, include_keyword_length) == 0;
 }
 
 int
@@ -29,7 +26,7 @@ get_include_file_name(const char *piece, std::size_t n, char *name,
     if (nul != nullptr)
         n = static_cast<std::size_t>(nul - piece);
     // The byte after the keyword is skipped unexamined.
-    std::size_t open = keyword_length + 1;
+    std::size_t open = include_keyword_length + 1;
     while (open < n && piece[open] != '"')
         ++open;
     std::size_t close = open + 1;

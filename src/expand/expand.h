@@ -7,6 +7,10 @@
 
 #include <cstddef>
 
+// What a directive begins with, in the first column.
+constexpr char include_keyword[] = "#include";
+constexpr std::size_t include_keyword_length = sizeof include_keyword - 1;
+
 // Room for an include name and its terminator; a name is shorter than the
 // line piece that holds it.
 constexpr std::size_t name_size = 1024;
