@@ -1,6 +1,5 @@
 #include "expand/expand.h"
 #include "expand/fatal.h"
-#include "expand/reader.h"
 #include "expand/writer.h"
 #include "sys/files.h"
 
@@ -15,17 +14,10 @@ main(int argc, char **argv)
     prepare_process(max_open_files);
     if (argc != 3)
         fatal("usage: textweld <input file> <output file>\n");
-    const char *input_name = argv[1];
-    const char *output_name = argv[2];
-    // Open the input first: a run that cannot read it, such as one given
-    // its two names swapped, leaves the output's path as it was.
-    text_input in;
-    open_top_level_input(&in, input_name, output_name);
     char output_buffer[output_buffer_size];
     text_output out;
-    open_text_output(&out, output_name, output_buffer, sizeof output_buffer);
-    expand_text_input(&in, &out);
-    close_text_input(&in);
-    close_text_output(&out);
+    ready_text_output(&out, output_kind::file, output_buffer,
+                      sizeof output_buffer);
+    run_expansion(argv[1], argv[2], &out, nullptr);
     return 0;
 }

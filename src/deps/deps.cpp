@@ -1,9 +1,7 @@
 #include "deps/deps.h"
 
-#include "expand/expand.h"
 #include "expand/fatal.h"
 #include "expand/reader.h"
-#include "expand/registry.h"
 #include "sys/files.h"
 
 #include <cstdint>
@@ -82,24 +80,39 @@ refuse_unnameable(const char *name)
 }
 
 void
-write_make_rule(const char *input_name, const char *output_name)
+start_deps_watch(deps_watch *watch)
+{
+    start_run_position(&watch->at, "textweld-deps");
+    watch->n_taken = 0;
+}
+
+void
+watch_for_deps(void *watch, const run_event *event)
+{
+    deps_watch *seen = static_cast<deps_watch *>(watch);
+    follow_run(&seen->at, event);
+    if (event->kind == run_event_kind::file_taken_in &&
+        seen->n_taken < max_include_files)
+        seen->taken[seen->n_taken++] = event->name;
+}
+
+void
+write_make_rule(const deps_watch *watch, const char *input_name,
+                const char *output_name)
 {
     // Every name is checked first: a rule that make misreads is worse than
     // none.
     refuse_unnameable(output_name);
     refuse_unnameable(input_name);
-    for (const char *name = next_include_file(nullptr); name != nullptr;
-         name = next_include_file(name))
-        refuse_unnameable(name);
+    for (std::size_t i = 0; i < watch->n_taken; ++i)
+        refuse_unnameable(watch->taken[i]);
     write_make_name("", output_name, ":");
     write_make_name(" ", input_name, "");
-    for (const char *name = next_include_file(nullptr); name != nullptr;
-         name = next_include_file(name))
-        write_make_name(" ", name, "");
+    for (std::size_t i = 0; i < watch->n_taken; ++i)
+        write_make_name(" ", watch->taken[i], "");
     write_text("\n", 1);
-    for (const char *name = next_include_file(nullptr); name != nullptr;
-         name = next_include_file(name))
-        write_make_name("", name, ":\n");
+    for (std::size_t i = 0; i < watch->n_taken; ++i)
+        write_make_name("", watch->taken[i], ":\n");
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         fatal("error writing standard output\n");
 }
@@ -171,32 +184,27 @@ scan_file(const char *file_name, int is_included)
         return;
     }
     text_input in;
-    open_text_input(&in, file_name);
-    std::uint64_t line = 1;
-    int at_line_start = 1;
+    open_text_input(&in, file_name, 1);
     int nul_reported = !is_included;
     const char *piece;
     for (std::size_t n; (n = next_line_piece(&in, &piece)) != 0;
          consume_text(&in, n)) {
-        if (at_line_start)
-            warn_near_miss(file_name, line, piece, n);
+        if (in.at_line_start)
+            warn_near_miss(file_name, in.line, piece, n);
         if (!nul_reported && std::memchr(piece, '\0', n) != nullptr) {
-            warn(file_name, line,
+            warn(file_name, in.line,
                  "a NUL byte: binary data, such as an "
                  "image, is spliced in as text");
             nul_reported = 1;
         }
-        at_line_start = piece[n - 1] == '\n';
-        line += static_cast<std::uint64_t>(at_line_start);
     }
     close_text_input(&in);
 }
 
 void
-warn_near_misses(const char *input_name)
+warn_near_misses(const deps_watch *watch, const char *input_name)
 {
     scan_file(input_name, 0);
-    for (const char *name = next_include_file(nullptr); name != nullptr;
-         name = next_include_file(name))
-        scan_file(name, 1);
+    for (std::size_t i = 0; i < watch->n_taken; ++i)
+        scan_file(watch->taken[i], 1);
 }

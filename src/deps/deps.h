@@ -1,6 +1,10 @@
 #ifndef TEXTWELD_DEPS_DEPS_H
 #define TEXTWELD_DEPS_DEPS_H
 
+#include "expand/expand.h"
+#include "expand/position.h"
+#include "expand/registry.h"
+
 #include <cstddef>
 
 // Room for a file name quoted for make, with its terminator: a name of up to
@@ -11,13 +15,28 @@ constexpr std::size_t quoted_name_size = 2 * 4095 + 1;
 // buf; 0 when make cannot name the file, or buf is too small.
 std::size_t quote_make_name(const char *name, char *buf, std::size_t cap);
 
+// What textweld-deps learns from a run: where it stands, for a failure, and
+// the files it takes in, in order.
+struct deps_watch {
+    run_position at;
+    const char *taken[max_include_files];
+    std::size_t n_taken;
+};
+
+// Readies a watch that has seen nothing yet.
+void start_deps_watch(deps_watch *watch);
+
+// Tells the deps_watch what the run does: a run_watcher's report.
+void watch_for_deps(void *watch, const run_event *event);
+
 // Writes on standard output the rule that makes output_name from input_name
 // and every file taken in, then an empty rule for each file taken in; ends
 // the run if make cannot name one of them, or writing fails.
-void write_make_rule(const char *input_name, const char *output_name);
+void write_make_rule(const deps_watch *watch, const char *input_name,
+                     const char *output_name);
 
 // Reports on standard error each line of the files read that looks like a
 // directive but is text, and each file taken in that holds a NUL byte.
-void warn_near_misses(const char *input_name);
+void warn_near_misses(const deps_watch *watch, const char *input_name);
 
 #endif

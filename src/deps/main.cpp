@@ -1,7 +1,7 @@
 #include "deps/deps.h"
 #include "expand/expand.h"
 #include "expand/fatal.h"
-#include "expand/reader.h"
+#include "expand/position.h"
 #include "expand/writer.h"
 #include "sys/files.h"
 
@@ -11,20 +11,21 @@ int
 main(int argc, char **argv)
 {
     prepare_process(max_open_files);
+    static deps_watch watch;
+    start_deps_watch(&watch);
+    divert_failures(write_failure, &watch.at);
     int warn = argc > 1 && std::strcmp(argv[1], "--warn") == 0;
     if (argc != 3 + warn)
         fatal("usage: textweld-deps [--warn] <input file> <output file>\n");
     const char *input_name = argv[1 + warn];
     const char *output_name = argv[2 + warn];
     // Read as textweld reads, through an output that keeps nothing.
-    text_input in;
-    open_top_level_input(&in, input_name, output_name);
     text_output out;
-    open_discarding_output(&out, output_name);
-    expand_text_input(&in, &out);
-    close_text_input(&in);
-    write_make_rule(input_name, output_name);
+    ready_text_output(&out, output_kind::sink, nullptr, 0);
+    const run_watcher watcher = {watch_for_deps, &watch};
+    run_expansion(input_name, output_name, &out, &watcher);
+    write_make_rule(&watch, input_name, output_name);
     if (warn)
-        warn_near_misses(input_name);
+        warn_near_misses(&watch, input_name);
     return 0;
 }

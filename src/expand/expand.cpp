@@ -41,15 +41,6 @@ get_include_file_name(const char *piece, std::size_t n, char *name,
 }
 
 void
-refuse_output_over_input(const char *name, const file_identity *input,
-                         const char *output_name)
-{
-    file_identity output;
-    if (identify_file_name(output_name, &output))
-        refuse_output_as_input(name, input, &output);
-}
-
-void
 refuse_output_as_input(const char *name, const file_identity *input,
                        const file_identity *output)
 {
@@ -57,43 +48,65 @@ refuse_output_as_input(const char *name, const file_identity *input,
         fatal("input file %s is the output file\n", name);
 }
 
-// Takes in the piece of n bytes at hand if it is a directive, storing the
-// name of the file to expand in file_name, or nullptr once the note for a
-// repeat is written; answers whether it was one. Kept out of line, so that
-// its name buffer is off the stack while the file is expanded: 1024 levels
-// must stay small.
-[[gnu::noinline]] static int
-take_directive(text_input *in, const char *piece, std::size_t n,
-               text_output *out, const char **file_name)
+static void
+report(const run_watcher *watcher, run_event_kind kind, const text_input *in,
+       std::uint64_t line, const char *name)
 {
+    if (watcher == nullptr)
+        return;
+    const run_event event = {kind, in->file_name, line, name};
+    watcher->report(watcher->context, &event);
+}
+
+// What a piece at a line start that begins with '#' turns out to be: text,
+// a repeated directive, whose note is written, or a directive naming a new
+// file, with the registry's copy of its name.
+struct directive {
+    enum { text, repeat, new_file } kind;
+    const char *file_name;
+};
+
+// Takes in the piece of n bytes at hand, on line, if it is a directive.
+// Kept out of line, so that its name buffer is off the stack while the file
+// is expanded: 1024 levels must stay small.
+[[gnu::noinline]] static directive
+take_directive(text_input *in, const char *piece, std::size_t n,
+               std::uint64_t line, text_output *out, const run_watcher *watcher)
+{
+    if (!begins_with_keyword(piece, n))
+        return {directive::text, nullptr};
+    report(watcher, run_event_kind::directive_begins, in, line, nullptr);
     char name[name_size];
-    if (!get_include_file_name(piece, n, name, sizeof name))
-        return 0;
+    (void)get_include_file_name(piece, n, name, sizeof name);
     skip_line(in, n);
-    *file_name = nullptr;
-    if (lookfor_include_file(name) == 1)
-        write_repeat_note(out, name);
-    else
-        *file_name = last_include_file();
-    return 1;
+    if (lookfor_include_file(name) == 0) {
+        const char *file_name = last_include_file();
+        report(watcher, run_event_kind::file_taken_in, in, line, file_name);
+        return {directive::new_file, file_name};
+    }
+    report(watcher, run_event_kind::repeat_noted, in, line, name);
+    write_repeat_note(out, name);
+    return {directive::repeat, nullptr};
 }
 
 // Answers whether the piece of n bytes at hand is a directive; if it is,
 // replaces its line.
 static int
 expand_directive(text_input *in, const char *piece, std::size_t n,
-                 text_output *out)
+                 text_output *out, const run_watcher *watcher)
 {
-    const char *name;
-    if (!take_directive(in, piece, n, out, &name))
+    const std::uint64_t line = in->line;
+    directive taken = take_directive(in, piece, n, line, out, watcher);
+    if (taken.kind == directive::text)
         return 0;
-    if (name != nullptr) {
+    if (taken.kind == directive::new_file) {
         lend_window(in);
-        expand_include_directives(name, out);
+        expand_include_directives(taken.file_name, out, watcher);
         // End the included file's last line, so that it never runs into
         // the line after the directive.
         end_output_line(out);
     }
+    report(watcher, run_event_kind::directive_ends, in, line, nullptr);
     return 1;
 }
 
@@ -106,8 +119,8 @@ copy_text(text_input *in, const char *text, std::size_t n, text_output *out)
 
 // Copies text in runs as long as the window allows; only the first piece of
 // a line that starts with '#' is shown to the recogniser.
-void
-expand_text_input(text_input *in, text_output *out)
+static void
+expand_text_input(text_input *in, text_output *out, const run_watcher *watcher)
 {
     for (;;) {
         const char *text;
@@ -119,25 +132,40 @@ expand_text_input(text_input *in, text_output *out)
         n = next_line_piece(in, &text);
         if (n == 0)
             return;
-        if (!expand_directive(in, text, n, out))
+        if (!expand_directive(in, text, n, out, watcher))
             copy_text(in, text, n, out);
     }
 }
 
 void
-open_top_level_input(text_input *in, const char *input_name,
-                     const char *output_name)
+expand_include_directives(const char *file_name, text_output *out,
+                          const run_watcher *watcher)
 {
-    open_text_input(in, input_name);
-    refuse_output_over_input(input_name, &in->identity, output_name);
+    text_input in;
+    open_text_input(&in, file_name, watcher != nullptr);
+    refuse_output_as_input(file_name, &in.identity, &out->identity);
+    expand_text_input(&in, out, watcher);
+    close_text_input(&in);
 }
 
 void
-expand_include_directives(const char *file_name, text_output *out)
+run_expansion(const char *input_name, const char *output_name, text_output *out,
+              const run_watcher *watcher)
 {
+    // Open the input first: a run that cannot read it, such as one given
+    // its two names swapped, leaves the output's path as it was.
     text_input in;
-    open_text_input(&in, file_name);
-    refuse_output_as_input(file_name, &in.identity, &out->identity);
-    expand_text_input(&in, out);
+    open_text_input(&in, input_name, watcher != nullptr);
+    // Refuse by name first, so that an output that is the input and cannot
+    // be written says so; then by the file opened, which no failing or
+    // changing name can hide.
+    file_identity named_output;
+    if (identify_file_name(output_name, &named_output))
+        refuse_output_as_input(input_name, &in.identity, &named_output);
+    open_text_output(out, output_name);
+    refuse_output_as_input(input_name, &in.identity, &out->identity);
+    start_text_output(out);
+    expand_text_input(&in, out, watcher);
     close_text_input(&in);
+    close_text_output(out);
 }

@@ -3,9 +3,9 @@
 
 #include "expand/reader.h"
 #include "expand/writer.h"
-#include "sys/files.h"
 
 #include <cstddef>
+#include <cstdint>
 
 // What a directive begins with, in the first column.
 constexpr char include_keyword[] = "#include";
@@ -19,30 +19,53 @@ constexpr std::size_t name_size = 1024;
 // left open, which take the lowest numbers.
 constexpr std::size_t max_open_files = 2 * (max_open_inputs + 1 + 3);
 
-// Expands the named file into out, depth first; returns once all of it is
-// written, and ends the run on any failure.
-void expand_include_directives(const char *file_name, text_output *out);
+// What a run does at a directive, in this order: it begins acting on it;
+// it takes in the file named, whose expansion follows, or notes a repeat,
+// whose note follows; it has written all that replaces the directive.
+enum class run_event_kind {
+    directive_begins,
+    file_taken_in,
+    repeat_noted,
+    directive_ends
+};
 
-// Opens the top-level input before the output is touched; ends the run if
-// it cannot be opened, is a directory, or is the file output_name names.
-void open_top_level_input(text_input *in, const char *input_name,
-                          const char *output_name);
+// One thing a run does: the file that holds the directive, as the command
+// line or a directive wrote its name, which lasts as long as the run; the
+// directive's line there; and the name it gives, which lasts as long as the
+// run when its file is taken in, only during the report when it is a
+// repeat, and is nullptr while the directive begins and when it ends.
+struct run_event {
+    run_event_kind kind;
+    const char *file_name;
+    std::uint64_t line;
+    const char *name;
+};
 
-// Expands the file that in holds open into out, as above; the caller closes
-// it.
-void expand_text_input(text_input *in, text_output *out);
+// Who is told what a run does: report is called with context for each
+// event, as it happens.
+struct run_watcher {
+    void (*report)(void *context, const run_event *event);
+    void *context;
+};
+
+// Expands input_name into out, readied by the caller, as textweld does:
+// opens the input, then the output for output_name, refuses an output that
+// is the input, empties it and expands the input depth first, telling
+// watcher (nullptr: nobody); closes both. Ends the run on any failure.
+void run_expansion(const char *input_name, const char *output_name,
+                   text_output *out, const run_watcher *watcher);
+
+// Expands the named file into out, telling watcher, as above; returns once
+// all of it is written, and ends the run on any failure.
+void expand_include_directives(const char *file_name, text_output *out,
+                               const run_watcher *watcher);
 
 // Answers whether the n-byte piece is an include directive, storing its name
 // terminated in name; ends the run on a malformed directive.
 int get_include_file_name(const char *piece, std::size_t n, char *name,
                           std::size_t name_cap);
 
-// Ends the run if the output would be created over the input, called name,
-// that is about to be read: the file named output_name.
-void refuse_output_over_input(const char *name, const file_identity *input,
-                              const char *output_name);
-
-// Ends the run if input, called name, is the output's file, being written.
+// Ends the run if input, called name, is the output's file.
 void refuse_output_as_input(const char *name, const file_identity *input,
                             const file_identity *output);
 

@@ -1,8 +1,21 @@
 #ifndef TEXTWELD_EXPAND_FATAL_H
 #define TEXTWELD_EXPAND_FATAL_H
 
-// Prints the message on standard output and ends the run with status 1.
+#include <cstdarg>
+
+// Prints the message on standard output and ends the run with status 1, or
+// hands it to the handler that divert_failures set.
 [[noreturn]] void fatal(const char *format, ...)
     __attribute__((format(printf, 1, 2)));
+
+// What a program does with a fatal message instead: given the context it
+// was set with, the format and its arguments. Once it returns, the run ends
+// with status 1; it may also end it itself, or throw.
+using failure_handler = void (*)(void *context, const char *format,
+                                 std::va_list args);
+
+// Hands every later fatal message to handler with context; nullptr prints
+// them on standard output again.
+void divert_failures(failure_handler handler, void *context);
 
 #endif

@@ -20,7 +20,6 @@ static_assert(stream_read_size <= file_read_size, "a file reads the most");
 
 static char window[window_size];
 static std::size_t window_used;
-static const text_input *innermost;
 
 static std::size_t
 smaller(std::size_t a, std::size_t b)
@@ -34,39 +33,48 @@ fail_reading(const char *file_name)
     fatal("error reading input file %s\n", file_name);
 }
 
-void
-open_text_input(text_input *in, const char *file_name)
-{
-    input_file file = open_input_file(file_name);
-    // A directory is refused before any byte is read, with the message that
-    // reading it gives, whether or not the platform opens it.
-    if (file == no_input_file && is_unopenable_directory(file_name))
-        fail_reading(file_name);
-    if (file == no_input_file)
-        fatal("error opening input file %s\n", file_name);
-    start_text_input(in, file, file_name);
-    if (in->identity.is_directory)
-        fail_reading(file_name);
-}
-
-void
-start_text_input(text_input *in, input_file file, const char *file_name)
+// Reads the open file, whose identity is known, from its start.
+static void
+begin_text_input(text_input *in, input_file file, const file_identity *identity,
+                 const char *file_name, int counts_lines)
 {
     in->file = file;
     in->file_name = file_name;
-    if (!identify_input_file(file, &in->identity))
-        in->identity = {};
+    in->identity = *identity;
     in->buf = window + window_used;
     in->cap = in->identity.is_regular ? file_read_size : stream_read_size;
     in->begin = 0;
     in->end = 0;
     in->offset = 0;
     in->read_size = in->cap;
-    in->line_at = 0;
+    in->line = 1;
     in->at_eof = 0;
     in->at_line_start = 1;
-    in->outer = innermost;
-    innermost = in;
+    in->counts_lines = counts_lines;
+}
+
+void
+open_text_input(text_input *in, const char *file_name, int counts_lines)
+{
+    file_identity identity;
+    input_file file = open_input_file(file_name, &identity);
+    // A directory is refused before any byte is read, with the message that
+    // reading it gives.
+    if (file == no_input_file && identity.is_directory)
+        fail_reading(file_name);
+    if (file == no_input_file)
+        fatal("error opening input file %s\n", file_name);
+    begin_text_input(in, file, &identity, file_name, counts_lines);
+}
+
+void
+start_text_input(text_input *in, input_file file, const char *file_name,
+                 int counts_lines)
+{
+    file_identity identity;
+    if (!identify_input_file(file, &identity))
+        identity = {};
+    begin_text_input(in, file, &identity, file_name, counts_lines);
 }
 
 void
@@ -74,7 +82,6 @@ close_text_input(text_input *in)
 {
     close_input_file(in->file);
     window_used = static_cast<std::size_t>(in->buf - window);
-    innermost = in->outer;
 }
 
 std::size_t
@@ -146,8 +153,6 @@ next_line_piece(text_input *in, const char **piece)
                                            in->end - in->begin, in->at_eof);
         if (n != 0 || !refill_text_input(in)) {
             *piece = in->buf + in->begin;
-            if (in->at_line_start)
-                in->line_at = in->offset - (in->end - in->begin);
             return n;
         }
     }
@@ -179,11 +184,22 @@ next_text_run(text_input *in, const char **text)
     }
 }
 
+static std::uint64_t
+count_line_feeds(const char *text, std::size_t n)
+{
+    std::uint64_t n_line_feeds = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        n_line_feeds += text[i] == '\n';
+    return n_line_feeds;
+}
+
 void
 consume_text(text_input *in, std::size_t n)
 {
     if (n == 0)
         return;
+    if (in->counts_lines)
+        in->line += count_line_feeds(in->buf + in->begin, n);
     in->begin += n;
     in->at_line_start = in->buf[in->begin - 1] == '\n';
 }
@@ -217,31 +233,4 @@ lend_window(text_input *in)
     in->begin = 0;
     in->end = unread;
     window_used = base + unread;
-}
-
-const text_input *
-innermost_text_input()
-{
-    return innermost;
-}
-
-std::uint64_t
-count_line_number(const text_input *in)
-{
-    if (!in->identity.is_regular)
-        return 0;
-    char buf[stream_read_size];
-    std::uint64_t line = 1;
-    for (std::uint64_t at = 0; at < in->line_at;) {
-        std::size_t wanted = in->line_at - at < sizeof buf
-                                 ? static_cast<std::size_t>(in->line_at - at)
-                                 : sizeof buf;
-        std::size_t got = read_file_at(in->file, at, buf, wanted);
-        if (got == read_failed || got == 0)
-            return 0;
-        for (std::size_t i = 0; i < got; ++i)
-            line += buf[i] == '\n';
-        at += got;
-    }
-    return line;
 }

@@ -24,9 +24,9 @@ constexpr std::size_t kept_bytes_budget = 64 * 1024;
 
 // One file being read. Only the reader moves its cursors: buf[begin, end)
 // has been read but not yet handed on; offset is where the file's next read
-// starts; at_line_start tells whether buf[begin] starts a line; line_at is
-// where the line of the last piece taken at a line start begins. outer is
-// the file this one is nested in.
+// starts; at_line_start tells whether buf[begin] starts a line; line, where
+// counts_lines is set, is the number of the line that holds buf[begin],
+// counted from 1 by line feeds.
 struct text_input {
     input_file file;
     const char *file_name;
@@ -36,16 +36,16 @@ struct text_input {
     std::size_t begin;
     std::size_t end;
     std::uint64_t offset;
-    std::uint64_t line_at;
+    std::uint64_t line;
     std::size_t read_size;
     int at_eof;
     int at_line_start;
-    const text_input *outer;
+    int counts_lines;
 };
 
-// Opens the named file for reading; ends the run if it cannot be opened or
-// is a directory.
-void open_text_input(text_input *in, const char *file_name);
+// Opens the named file for reading, counting its lines if counts_lines is
+// 1; ends the run if it cannot be opened or is a directory.
+void open_text_input(text_input *in, const char *file_name, int counts_lines);
 
 // Closes the file and frees the input's part of the window.
 void close_text_input(text_input *in);
@@ -64,14 +64,6 @@ void consume_text(text_input *in, std::size_t n);
 
 // Hands on the line piece of n bytes at hand and the rest of its line.
 void skip_line(text_input *in, std::size_t n);
-
-// Answers the innermost file open, nullptr when none is.
-const text_input *innermost_text_input();
-
-// Answers the number of the line that holds the last piece taken at a line
-// start, counting the file's lines again from its start; 0 where the file
-// cannot be read again, as a pipe. Only for a failure: it reads the file.
-std::uint64_t count_line_number(const text_input *in);
 
 // Leaves the window to a nested file. A pipe keeps what it has not used; a
 // regular file keeps it too while the budget allows, else lets go of it and

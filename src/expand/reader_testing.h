@@ -9,8 +9,9 @@
 #include <cstddef>
 
 // Reads the open file from its start, in the part of the window that the
-// enclosing file leaves free.
-void start_text_input(text_input *in, input_file file, const char *file_name);
+// enclosing file leaves free, counting its lines if counts_lines is 1.
+void start_text_input(text_input *in, input_file file, const char *file_name,
+                      int counts_lines);
 
 // Answers the length of the line piece that starts text, or 0 when the n bytes
 // at hand are too few to tell and more of the file is to come.

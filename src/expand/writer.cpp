@@ -11,45 +11,112 @@ fail_writing()
 }
 
 void
-open_text_output(text_output *out, const char *file_name, char *buf,
-                 std::size_t cap)
+ready_text_output(text_output *out, output_kind kind, char *buf,
+                  std::size_t cap)
 {
-    out->stream = open_output_file(file_name);
-    if (out->stream == nullptr)
-        fatal("error opening output file\n");
-    (void)std::setvbuf(out->stream, buf, _IOFBF, cap);
+    *out = {};
+    out->kind = kind;
+    out->compared = no_input_file;
+    out->buf = buf;
     out->cap = cap;
-    if (!identify_stream(out->stream, &out->identity))
-        out->identity = {};
     out->ends_line = 1;
 }
 
-void
-open_discarding_output(text_output *out, const char *file_name)
+[[noreturn]] static void
+fail_comparing(const text_output *out)
 {
-    out->stream = nullptr;
-    out->cap = 0;
-    if (!identify_file_name(file_name, &out->identity))
-        out->identity = {};
-    out->ends_line = 1;
+    fatal("error reading output file %s\n", out->file_name);
+}
+
+void
+open_text_output(text_output *out, const char *file_name)
+{
+    out->file_name = file_name;
+    switch (out->kind) {
+    case output_kind::file:
+        out->stream = open_output_file(file_name, &out->identity);
+        if (out->stream == nullptr)
+            fatal("error opening output file\n");
+        (void)std::setvbuf(out->stream, out->buf, _IOFBF, out->cap);
+        return;
+    case output_kind::sink:
+        if (!identify_file_name(file_name, &out->identity))
+            out->identity = {};
+        return;
+    case output_kind::comparison:
+        out->compared = open_input_file(file_name, &out->identity);
+        if (out->compared == no_input_file)
+            fail_comparing(out);
+        return;
+    }
+}
+
+void
+start_text_output(text_output *out)
+{
+    if (out->kind == output_kind::file &&
+        !empty_output_file(out->stream, &out->identity))
+        fatal("error opening output file\n");
+}
+
+// Answers whether bytes of the compared file are at hand, reading more when
+// none are; 0 at its end.
+static int
+refill_comparison(text_output *out)
+{
+    if (out->compared_at < out->compared_end)
+        return 1;
+    std::size_t got = read_file(out->compared, out->buf, out->cap);
+    if (got == read_failed)
+        fail_comparing(out);
+    out->compared_at = 0;
+    out->compared_end = got;
+    return got != 0;
+}
+
+static void
+compare_with_file(text_output *out, const char *text, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        out->n_line_feeds += text[i] == '\n';
+    while (n != 0 && !out->differs) {
+        if (!refill_comparison(out)) {
+            out->differs = 1;
+            return;
+        }
+        std::size_t at_hand = out->compared_end - out->compared_at;
+        std::size_t length = n < at_hand ? n : at_hand;
+        out->differs =
+            std::memcmp(text, out->buf + out->compared_at, length) != 0;
+        out->compared_at += length;
+        text += length;
+        n -= length;
+    }
 }
 
 void
 close_text_output(text_output *out)
 {
-    if (std::ferror(out->stream) || std::fflush(out->stream) != 0 ||
-        std::fclose(out->stream) != 0)
-        fail_writing();
+    switch (out->kind) {
+    case output_kind::file:
+        if (std::ferror(out->stream) || std::fflush(out->stream) != 0 ||
+            std::fclose(out->stream) != 0)
+            fail_writing();
+        return;
+    case output_kind::sink:
+        return;
+    case output_kind::comparison:
+        // The file may go on past what the run wrote.
+        if (!out->differs && refill_comparison(out))
+            out->differs = 1;
+        close_input_file(out->compared);
+        return;
+    }
 }
 
-void
-write_output(text_output *out, const char *text, std::size_t n)
+static void
+write_to_file(text_output *out, const char *text, std::size_t n)
 {
-    if (n == 0)
-        return;
-    out->ends_line = text[n - 1] == '\n';
-    if (out->stream == nullptr)
-        return;
     // A run as large as the buffer goes out from where it lies: the stream
     // would copy part of it into its buffer first.
     if (n >= out->cap) {
@@ -60,6 +127,24 @@ write_output(text_output *out, const char *text, std::size_t n)
     }
     if (std::fwrite(text, 1, n, out->stream) != n)
         fail_writing();
+}
+
+void
+write_output(text_output *out, const char *text, std::size_t n)
+{
+    if (n == 0)
+        return;
+    out->ends_line = text[n - 1] == '\n';
+    switch (out->kind) {
+    case output_kind::file:
+        write_to_file(out, text, n);
+        return;
+    case output_kind::sink:
+        return;
+    case output_kind::comparison:
+        compare_with_file(out, text, n);
+        return;
+    }
 }
 
 void
@@ -77,4 +162,10 @@ write_repeat_note(text_output *out, const char *name)
     write_output(out, before, sizeof before - 1);
     write_output(out, name, std::strlen(name));
     write_output(out, after, sizeof after - 1);
+}
+
+std::uint64_t
+next_output_line(const text_output *out)
+{
+    return out->n_line_feeds + (out->ends_line ? 1 : 2);
 }

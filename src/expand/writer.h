@@ -4,29 +4,52 @@
 #include "sys/files.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
-// The output of a run: its stream, buffered in cap bytes (nullptr: what is
-// written is dropped), the identity of the file it writes, and whether what
-// was written so far ends a line (1 while nothing is written).
+// Where a run's text goes: into the output file, nowhere (a sink that
+// stands for the file), or into a comparison with the file as it is.
+enum class output_kind { file, sink, comparison };
+
+// The output of a run. Only the writer moves its cursors. A file goes
+// through its stream, buffered in buf; a comparison reads the file into buf
+// and holds buf[compared_at, compared_end) not yet compared, counts the
+// line feeds written and notes whether the text differs from the file.
+// ends_line tells whether what was written so far ends a line (1 while
+// nothing is written).
 struct text_output {
+    output_kind kind;
+    const char *file_name;
     std::FILE *stream;
+    input_file compared;
+    char *buf;
     std::size_t cap;
+    std::size_t compared_at;
+    std::size_t compared_end;
     file_identity identity;
+    std::uint64_t n_line_feeds;
     int ends_line;
+    int differs;
 };
 
-// Creates or truncates the named file for output through buf; ends the run
+// Readies an output of the kind given, with cap bytes of buf, before it is
+// opened; a sink needs no buffer.
+void ready_text_output(text_output *out, output_kind kind, char *buf,
+                       std::size_t cap);
+
+// Opens the output for the named file: opens or creates a file, leaving its
+// bytes for now; opens a comparison's file for reading; takes a sink's
+// identity, if the file exists. Ends the run if a file or a comparison's
+// file cannot be opened.
+void open_text_output(text_output *out, const char *file_name);
+
+// Empties an output file, once it is known not to be an input; ends the run
 // if it cannot.
-void open_text_output(text_output *out, const char *file_name, char *buf,
-                      std::size_t cap);
+void start_text_output(text_output *out);
 
-// Readies an output that drops what is written, standing for the named
-// file, which it never creates: only its identity is taken, if it exists.
-void open_discarding_output(text_output *out, const char *file_name);
-
-// Writes the output's last bytes and closes it; ends the run if any write
-// failed. On a fatal error, the process exit writes them instead.
+// Writes a file's last bytes and closes it, or ends a comparison; ends the
+// run if any write failed. On a fatal error, the process exit writes them
+// instead.
 void close_text_output(text_output *out);
 
 // Writes n bytes of text; ends the run if writing fails.
@@ -37,5 +60,9 @@ void end_output_line(text_output *out);
 
 // Writes the note that stands for a repeated directive naming name.
 void write_repeat_note(text_output *out, const char *name);
+
+// Answers the number, counted from 1, of the first output line that begins
+// after what was written so far; a comparison only counts lines.
+std::uint64_t next_output_line(const text_output *out);
 
 #endif

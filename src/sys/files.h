@@ -10,10 +10,10 @@
 struct file_identity {
     std::uint64_t volume;
     std::uint64_t index;
+    std::uint64_t index_high;
     std::uint64_t size;
     int is_regular;
     int is_directory;
-    std::uint64_t index_high;
 };
 
 // An input file open for reading: a descriptor of the C runtime. Inputs
@@ -31,19 +31,22 @@ constexpr std::size_t read_failed = static_cast<std::size_t>(-1);
 // descriptors where the soft limit is lower and may be raised.
 void prepare_process(std::size_t n_open_files);
 
-// Opens the named file for reading in binary mode; no_input_file on failure.
-input_file open_input_file(const char *name);
+// Opens the named file for reading in binary mode and stores its identity;
+// answers no_input_file when it cannot be opened or identified, or is a
+// directory, which is never read: then identity->is_directory is 1.
+input_file open_input_file(const char *name, file_identity *identity);
 
 // Closes an input file.
 void close_input_file(input_file file);
 
-// Creates or truncates the named file for writing in binary mode; nullptr on
-// failure.
-std::FILE *open_output_file(const char *name);
+// Opens the named file for writing in binary mode, creating it if need be
+// but leaving its bytes, and stores the identity of the file opened;
+// nullptr when it cannot be opened or identified.
+std::FILE *open_output_file(const char *name, file_identity *identity);
 
-// Answers whether the named file, which could not be opened, is a directory
-// that the platform never opens as a file.
-int is_unopenable_directory(const char *name);
+// Answers whether the output file, opened by open_output_file, could be
+// emptied; a file that is not regular, such as a device, is left as it is.
+int empty_output_file(std::FILE *stream, const file_identity *identity);
 
 // Answers whether the named file could be identified, storing its identity.
 // Looks at the file without opening it for reading where the platform can.
@@ -51,9 +54,6 @@ int identify_file_name(const char *name, file_identity *identity);
 
 // Answers whether the open file could be identified.
 int identify_input_file(input_file file, file_identity *identity);
-
-// Answers whether the open stream's file could be identified.
-int identify_stream(std::FILE *stream, file_identity *identity);
 
 // Answers whether both identities name the same regular file.
 int is_same_regular_file(const file_identity *a, const file_identity *b);

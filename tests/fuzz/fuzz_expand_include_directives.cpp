@@ -8,6 +8,7 @@
 #include "expand/writer.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -52,16 +53,25 @@ has_directive_line(const std::string &text)
     return false;
 }
 
+// A fatal error ends the child at once, without the fuzzer's exit handlers.
+__attribute__((format(printf, 2, 0))) void
+exit_child(void *, const char *format, std::va_list args)
+{
+    (void)std::vprintf(format, args);
+    (void)std::fflush(nullptr);
+    _exit(1);
+}
+
 [[noreturn]] void
 run_child()
 {
     if (std::freopen("/dev/null", "w", stdout) == nullptr)
         _exit(3);
+    divert_failures(exit_child, nullptr);
     static char buf[4096];
     text_output out;
-    open_text_output(&out, "out", buf, sizeof buf);
-    expand_include_directives("a", &out);
-    close_text_output(&out);
+    ready_text_output(&out, output_kind::file, buf, sizeof buf);
+    run_expansion("a", "out", &out, nullptr);
     _exit(0);
 }
 

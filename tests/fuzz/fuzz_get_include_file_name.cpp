@@ -35,6 +35,13 @@ expected_verdict(const std::string &piece, std::string *name)
 } // namespace
 
 extern "C" int
+LLVMFuzzerInitialize(int *, char ***)
+{
+    divert_failures(throw_fatal_error, nullptr);
+    return 0;
+}
+
+extern "C" int
 LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     // An exact-size copy, so that any read past the piece is reported.

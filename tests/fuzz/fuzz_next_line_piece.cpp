@@ -18,7 +18,7 @@ void
 check_pieces(int file, const std::string &input)
 {
     text_input in;
-    start_text_input(&in, file, "fuzz");
+    start_text_input(&in, file, "fuzz", 1);
     std::string joined;
     const char *piece;
     for (std::size_t n; (n = next_line_piece(&in, &piece)) != 0;

@@ -75,10 +75,9 @@ TEST_F(files_test, knows_a_file_by_every_name_and_link)
 
 TEST_F(files_test, knows_an_open_file_as_its_name)
 {
-    input_file file = open_input_file((dir + "/main.asm").c_str());
-    ASSERT_NE(file, no_input_file);
     file_identity opened{};
-    ASSERT_EQ(identify_input_file(file, &opened), 1);
+    input_file file = open_input_file((dir + "/main.asm").c_str(), &opened);
+    ASSERT_NE(file, no_input_file);
     close_input_file(file);
     const file_identity main = identify("main.asm");
     EXPECT_TRUE(is_same_regular_file(&opened, &main));
@@ -97,10 +96,9 @@ TEST_F(files_test, reads_past_four_gibibytes)
         big.seekp(static_cast<std::streamoff>(at));
         big << "marker";
     }
-    input_file file = open_input_file(name.c_str());
-    ASSERT_NE(file, no_input_file);
     file_identity identity{};
-    ASSERT_EQ(identify_input_file(file, &identity), 1);
+    input_file file = open_input_file(name.c_str(), &identity);
+    ASSERT_NE(file, no_input_file);
     EXPECT_EQ(identity.size, at + 6);
     char buf[16] = {};
     EXPECT_EQ(read_file_at(file, at - 2, buf, sizeof buf), 8u);

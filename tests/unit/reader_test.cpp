@@ -79,7 +79,8 @@ open_file(const std::string &bytes, bool regular_file)
     static int n_files = 0;
     std::string name = file_dir->folder() + "/file" + std::to_string(n_files++);
     std::ofstream(name, std::ios::binary) << bytes;
-    return open_input_file(name.c_str());
+    file_identity identity;
+    return open_input_file(name.c_str(), &identity);
 }
 
 // Reads pieces until n bytes have been handed on or the input ends.
@@ -100,7 +101,7 @@ std::vector<std::string>
 read_pieces(const std::string &bytes, bool regular_file)
 {
     text_input in;
-    start_text_input(&in, open_file(bytes, regular_file), "memory");
+    start_text_input(&in, open_file(bytes, regular_file), "memory", 0);
     std::vector<std::string> pieces;
     const char *piece;
     for (std::size_t n; (n = next_line_piece(&in, &piece)) != 0;
@@ -176,7 +177,7 @@ TEST(open_text_input, ends_the_run_on_a_directory)
     EXPECT_EXIT(
         {
             text_input in;
-            open_text_input(&in, ".");
+            open_text_input(&in, ".", 0);
             const char *piece;
             (void)next_line_piece(&in, &piece);
             std::exit(0);
@@ -198,13 +199,14 @@ TEST(lend_window, keeps_every_unread_byte_through_a_nested_file)
         for (bool outer_regular : {false, true}) {
             for (std::size_t lend_at : {1u, 3001u, 3004u, 12010u}) {
                 text_input in;
-                start_text_input(&in, open_file(outer, outer_regular), "outer");
+                start_text_input(&in, open_file(outer, outer_regular), "outer",
+                                 0);
                 std::string got = read_bytes(&in, lend_at);
                 lend_window(&in);
                 for (bool inner_regular : {false, true}) {
                     text_input nested;
                     start_text_input(&nested, open_file(inner, inner_regular),
-                                     "inner");
+                                     "inner", 0);
                     EXPECT_EQ(read_bytes(&nested, inner.size()), inner);
                     close_text_input(&nested);
                 }
@@ -229,7 +231,7 @@ TEST(lend_window, holds_a_pipe_at_every_level_of_the_deepest_nesting)
     std::vector<text_input> inputs(levels);
     for (std::size_t i = 0; i < levels; ++i) {
         texts.push_back(std::to_string(i) + "\n" + long_line(3000 + i) + "\n");
-        start_text_input(&inputs[i], open_file(texts[i], false), "level");
+        start_text_input(&inputs[i], open_file(texts[i], false), "level", 0);
         ASSERT_EQ(read_bytes(&inputs[i], 1), std::to_string(i) + "\n");
         lend_window(&inputs[i]);
     }

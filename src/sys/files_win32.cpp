@@ -1,32 +1,10 @@
 #include "sys/files.h"
 
-#include <cerrno>
-#include <fcntl.h>
-
-#ifdef _WIN32
 #include <cstring>
+#include <fcntl.h>
 #include <io.h>
-#include <windows.h>
-#else
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-std::FILE *
-open_output_file(const char *name)
-{
-    return std::fopen(name, "wb");
-}
-
-int
-is_same_regular_file(const file_identity *a, const file_identity *b)
-{
-    return a->is_regular && b->is_regular && a->volume == b->volume &&
-           a->index == b->index && a->index_high == b->index_high;
-}
-
-#ifdef _WIN32
+#include <windows.h>
 
 // Most bytes one ReadFile or WriteFile call is given.
 constexpr DWORD max_transfer_size = 1 << 30;
@@ -38,26 +16,6 @@ prepare_process(std::size_t n_open_files)
     (void)n_open_files;
     (void)_setmode(_fileno(stdout), _O_BINARY);
     (void)_setmode(_fileno(stderr), _O_BINARY);
-}
-
-input_file
-open_input_file(const char *name)
-{
-    return _open(name, _O_RDONLY | _O_BINARY);
-}
-
-void
-close_input_file(input_file file)
-{
-    (void)_close(file);
-}
-
-int
-is_unopenable_directory(const char *name)
-{
-    DWORD attributes = GetFileAttributesA(name);
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // Where the system offers it, the full 128-bit file id and 64-bit volume
@@ -107,6 +65,57 @@ handle_of(int descriptor)
     return reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
 }
 
+input_file
+open_input_file(const char *name, file_identity *identity)
+{
+    *identity = {};
+    input_file file = _open(name, _O_RDONLY | _O_BINARY);
+    if (file < 0) {
+        // A directory never opens as a file here.
+        DWORD attributes = GetFileAttributesA(name);
+        identity->is_directory = attributes != INVALID_FILE_ATTRIBUTES &&
+                                 (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return no_input_file;
+    }
+    if (!identify_input_file(file, identity)) {
+        close_input_file(file);
+        return no_input_file;
+    }
+    return file;
+}
+
+void
+close_input_file(input_file file)
+{
+    (void)_close(file);
+}
+
+std::FILE *
+open_output_file(const char *name, file_identity *identity)
+{
+    int file =
+        _open(name, _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (file < 0)
+        return nullptr;
+    std::FILE *stream = nullptr;
+    if (identify_input_file(file, identity))
+        stream = _fdopen(file, "wb");
+    if (stream == nullptr)
+        (void)_close(file);
+    return stream;
+}
+
+int
+empty_output_file(std::FILE *stream, const file_identity *identity)
+{
+    if (!identity->is_regular || identity->size == 0)
+        return 1;
+    HANDLE handle = handle_of(_fileno(stream));
+    LARGE_INTEGER start = {};
+    return SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(handle);
+}
+
 int
 identify_file_name(const char *name, file_identity *identity)
 {
@@ -129,9 +138,10 @@ identify_input_file(input_file file, file_identity *identity)
 }
 
 int
-identify_stream(std::FILE *stream, file_identity *identity)
+is_same_regular_file(const file_identity *a, const file_identity *b)
 {
-    return identify_handle(handle_of(_fileno(stream)), identity);
+    return a->is_regular && b->is_regular && a->volume == b->volume &&
+           a->index == b->index && a->index_high == b->index_high;
 }
 
 // Reads from offset, or from where the file stands when offset is null.
@@ -194,133 +204,3 @@ write_file(std::FILE *stream, const char *text, std::size_t n)
     }
     return done;
 }
-
-#else
-
-void
-prepare_process(std::size_t n_open_files)
-{
-    struct rlimit limit;
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
-        return;
-    rlim_t wanted = static_cast<rlim_t>(n_open_files);
-    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < wanted)
-        wanted = limit.rlim_max;
-    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
-        limit.rlim_cur = wanted;
-        // A run that keeps the lower limit still works, up to its depth.
-        (void)setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
-input_file
-open_input_file(const char *name)
-{
-    int file;
-    do
-        file = open(name, O_RDONLY | O_CLOEXEC);
-    while (file < 0 && errno == EINTR);
-    return file;
-}
-
-void
-close_input_file(input_file file)
-{
-    (void)close(file);
-}
-
-// A directory opens here; it is told by its identity.
-int
-is_unopenable_directory(const char *name)
-{
-    (void)name;
-    return 0;
-}
-
-static void
-identify_status(const struct stat *status, file_identity *identity)
-{
-    identity->volume = static_cast<std::uint64_t>(status->st_dev);
-    identity->index = static_cast<std::uint64_t>(status->st_ino);
-    identity->index_high = 0;
-    identity->size = static_cast<std::uint64_t>(status->st_size);
-    identity->is_regular = S_ISREG(status->st_mode);
-    identity->is_directory = S_ISDIR(status->st_mode);
-}
-
-int
-identify_file_name(const char *name, file_identity *identity)
-{
-    struct stat status;
-    if (stat(name, &status) != 0)
-        return 0;
-    identify_status(&status, identity);
-    return 1;
-}
-
-int
-identify_input_file(input_file file, file_identity *identity)
-{
-    struct stat status;
-    if (fstat(file, &status) != 0)
-        return 0;
-    identify_status(&status, identity);
-    return 1;
-}
-
-int
-identify_stream(std::FILE *stream, file_identity *identity)
-{
-    return identify_input_file(fileno(stream), identity);
-}
-
-// Reads from offset, or from where the file stands when offset is null.
-static std::size_t
-read_descriptor(int file, const std::uint64_t *offset, char *buf, std::size_t n)
-{
-    std::size_t got = 0;
-    while (got < n) {
-        ssize_t read_now = offset != nullptr
-                               ? pread(file, buf + got, n - got,
-                                       static_cast<off_t>(*offset + got))
-                               : read(file, buf + got, n - got);
-        if (read_now < 0 && errno == EINTR)
-            continue;
-        if (read_now < 0)
-            return read_failed;
-        if (read_now == 0)
-            break;
-        got += static_cast<std::size_t>(read_now);
-    }
-    return got;
-}
-
-std::size_t
-read_file(input_file file, char *buf, std::size_t n)
-{
-    return read_descriptor(file, nullptr, buf, n);
-}
-
-std::size_t
-read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
-{
-    return read_descriptor(file, &offset, buf, n);
-}
-
-std::size_t
-write_file(std::FILE *stream, const char *text, std::size_t n)
-{
-    int file = fileno(stream);
-    std::size_t done = 0;
-    while (done < n) {
-        ssize_t written = write(file, text + done, n - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            break;
-        done += static_cast<std::size_t>(written);
-    }
-    return done;
-}
-
-#endif
