@@ -73,11 +73,3 @@ last_include_file()
 {
     return include_file_list + last_include_file_start;
 }
-
-const char *
-next_include_file(const char *name)
-{
-    const char *next =
-        name == nullptr ? include_file_list : name + std::strlen(name) + 1;
-    return next < include_file_list + include_file_list_used ? next : nullptr;
-}

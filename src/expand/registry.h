@@ -16,8 +16,4 @@ int lookfor_include_file(const char *name);
 // long as the run.
 const char *last_include_file();
 
-// Answers the name taken in after name, or the first when name is nullptr,
-// in the order they were taken in; nullptr after the last.
-const char *next_include_file(const char *name);
-
 #endif
