@@ -12,43 +12,160 @@ static const char byte_order_mark[] = "\xEF\xBB\xBF";
 static constexpr std::size_t byte_order_mark_length =
     sizeof byte_order_mark - 1;
 
-// Answers whether make reads c, unescaped, as something other than part of
-// a name, so that a backslash must stand before it.
+// Bytes of a name that make and ninja both read as themselves, besides
+// letters, digits and bytes of UTF-8 sequences; ~ only after the first.
+static const char plain_bytes[] = "+,-./_@]!{}~";
+// Bytes that both read as themselves after a backslash.
+static const char escaped_bytes[] = " #:";
+
+// Bytes that make or ninja would read as something else however they were
+// written, and why.
+struct refusal {
+    const char *bytes;
+    const char *why;
+};
+
+static const refusal refusals[] = {
+    {"%", "make reads % as a pattern"},
+    {";", "make reads ; as the start of a recipe"},
+    {"|", "make reads | as the start of order-only prerequisites"},
+    {"=", "make reads = as an assignment"},
+    {"()", "make reads parentheses as an archive member"},
+    {"*?[", "make expands *, ? and [ as wildcards"},
+    {"&", "make reads & before : as a grouped target, ninja as the end"},
+    {"'\"<>^`", "ninja reads ' \" < > ^ and ` as the end of a name"},
+};
+
+// Names make takes for its own directives: special targets, and names made
+// of one or two of its default suffixes, which make a suffix rule.
+static const char *const special_targets[] = {".DEFAULT",
+                                              ".DELETE_ON_ERROR",
+                                              ".EXPORT_ALL_VARIABLES",
+                                              ".IGNORE",
+                                              ".INTERMEDIATE",
+                                              ".LOW_RESOLUTION_TIME",
+                                              ".NOTINTERMEDIATE",
+                                              ".NOTPARALLEL",
+                                              ".ONESHELL",
+                                              ".PHONY",
+                                              ".POSIX",
+                                              ".PRECIOUS",
+                                              ".SECONDARY",
+                                              ".SECONDEXPANSION",
+                                              ".SILENT",
+                                              ".SUFFIXES",
+                                              ".WAIT"};
+static const char *const default_suffixes[] = {
+    ".out",    ".a",  ".ln",   ".o",   ".c",   ".cc",      ".C",
+    ".cpp",    ".p",  ".f",    ".F",   ".m",   ".r",       ".y",
+    ".l",      ".ym", ".yl",   ".s",   ".S",   ".mod",     ".sym",
+    ".def",    ".h",  ".info", ".dvi", ".tex", ".texinfo", ".texi",
+    ".txinfo", ".w",  ".ch",   ".web", ".sh",  ".elc",     ".el"};
+
 static int
-is_escaped_for_make(char c)
+is_plain(unsigned char c)
 {
-    return std::strchr(" #:*?[]", c) != nullptr;
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+           (c >= 'A' && c <= 'Z') || c >= 0x80 ||
+           (c != '\0' && std::strchr(plain_bytes, c) != nullptr);
 }
 
-// Answers whether make cannot read c in a name at all: it ends the line or
-// the rule, makes a pattern, an archive member or an assignment of it.
 static int
-is_unnameable_for_make(unsigned char c)
+is_escaped(unsigned char c)
 {
-    return c < 0x20 || c == 0x7f || std::strchr("%|;=()", c) != nullptr;
+    return c != '\0' && std::strchr(escaped_bytes, c) != nullptr;
+}
+
+// Answers whether the n bytes at name are one of make's default suffixes.
+static int
+is_default_suffix(const char *name, std::size_t n)
+{
+    for (const char *suffix : default_suffixes) {
+        if (std::strlen(suffix) == n && std::memcmp(suffix, name, n) == 0)
+            return 1;
+    }
+    return 0;
+}
+
+// Answers whether make reads name, without its leading "./", which make
+// drops, as a special target or a suffix rule.
+static int
+is_make_directive(const char *name)
+{
+    while (name[0] == '.' && name[1] == '/')
+        name += 2;
+    for (const char *target : special_targets) {
+        if (std::strcmp(name, target) == 0)
+            return 1;
+    }
+    const char *second = name[0] == '.' ? std::strchr(name + 1, '.') : nullptr;
+    std::size_t length = std::strlen(name);
+    if (second == nullptr)
+        return is_default_suffix(name, length);
+    std::size_t first = static_cast<std::size_t>(second - name);
+    return is_default_suffix(name, first) &&
+           is_default_suffix(second, length - first);
+}
+
+// Answers why make or ninja would misread byte i of name, or nullptr.
+static const char *
+why_byte_unnameable(const char *name, std::size_t i)
+{
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c == '\\') {
+        // A run of backslashes is read as itself only before a plain byte.
+        while (name[i] == '\\')
+            ++i;
+        return is_plain(static_cast<unsigned char>(name[i]))
+                   ? nullptr
+                   : "make and ninja read a backslash before a blank, "
+                     "#, :, $ or the end differently";
+    }
+    if (is_plain(c) || is_escaped(c) || c == '$')
+        return nullptr;
+    for (const refusal &refused : refusals) {
+        if (std::strchr(refused.bytes, c) != nullptr)
+            return refused.why;
+    }
+    return "a control byte ends a name for make or ninja";
+}
+
+const char *
+why_make_cannot_name(const char *name)
+{
+    std::size_t length = std::strlen(name);
+    if (length == 0)
+        return "make and ninja read no name at all";
+    if (name[0] == '~')
+        return "make reads a leading ~ as a home folder";
+    if (name[length - 1] == ' ')
+        return "make drops a blank that ends a line";
+    if (name[length - 1] == ':')
+        return "ninja keeps the backslash before a final :";
+    if (is_make_directive(name))
+        return "make reads it as a special target or a suffix rule";
+    for (std::size_t i = 0; i < length; ++i) {
+        const char *why = why_byte_unnameable(name, i);
+        if (why != nullptr)
+            return why;
+    }
+    return nullptr;
 }
 
 std::size_t
 quote_make_name(const char *name, char *buf, std::size_t cap)
 {
-    std::size_t length = std::strlen(name);
-    // A leading ~ names a home folder; a trailing \ escapes what follows.
-    if (length == 0 || name[0] == '~' || name[length - 1] == '\\')
+    if (why_make_cannot_name(name) != nullptr)
         return 0;
     std::size_t n = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        char c = name[i];
-        if (is_unnameable_for_make(static_cast<unsigned char>(c)) ||
-            n + 3 > cap)
+    for (const char *p = name; *p != '\0'; ++p) {
+        if (n + 3 > cap)
             return 0;
-        // Backslashes before an escaped byte would escape each other.
-        if (c == '\\' && is_escaped_for_make(name[i + 1]))
+        if (is_escaped(static_cast<unsigned char>(*p)))
             buf[n++] = '\\';
-        if (is_escaped_for_make(c))
-            buf[n++] = '\\';
-        if (c == '$')
+        if (*p == '$')
             buf[n++] = '$';
-        buf[n++] = c;
+        buf[n++] = *p;
     }
     buf[n] = '\0';
     return n;
@@ -74,9 +191,12 @@ write_make_name(const char *prefix, const char *name, const char *suffix)
 static void
 refuse_unnameable(const char *name)
 {
+    const char *why = why_make_cannot_name(name);
     char quoted[quoted_name_size];
-    if (quote_make_name(name, quoted, sizeof quoted) == 0)
-        fatal("make cannot name the file %s\n", name);
+    if (why == nullptr && quote_make_name(name, quoted, sizeof quoted) == 0)
+        why = "it is too long";
+    if (why != nullptr)
+        fatal("a make rule cannot name the file %s: %s\n", name, why);
 }
 
 void

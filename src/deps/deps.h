@@ -11,8 +11,13 @@
 // 4095 bytes, each written as at most two.
 constexpr std::size_t quoted_name_size = 2 * 4095 + 1;
 
+// Answers why make or ninja would read name in a rule as another name or
+// as a directive, or nullptr when both read it back exactly as
+// quote_make_name writes it.
+const char *why_make_cannot_name(const char *name);
+
 // Answers the length of name quoted for a make rule, stored terminated in
-// buf; 0 when make cannot name the file, or buf is too small.
+// buf; 0 when make or ninja cannot name the file, or buf is too small.
 std::size_t quote_make_name(const char *name, char *buf, std::size_t cap);
 
 // What textweld-deps learns from a run: where it stands, for a failure, and
@@ -31,7 +36,7 @@ void watch_for_deps(void *watch, const run_event *event);
 
 // Writes on standard output the rule that makes output_name from input_name
 // and every file taken in, then an empty rule for each file taken in; ends
-// the run if make cannot name one of them, or writing fails.
+// the run if make or ninja cannot name one of them, or writing fails.
 void write_make_rule(const deps_watch *watch, const char *input_name,
                      const char *output_name);
 
