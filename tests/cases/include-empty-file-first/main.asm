@@ -1,0 +1,2 @@
+#include "empty.inc"
+first line

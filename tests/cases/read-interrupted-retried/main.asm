@@ -1,0 +1,3 @@
+start:
+#include "a.inc"
+    rjmp start

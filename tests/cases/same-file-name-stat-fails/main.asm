@@ -1,0 +1,3 @@
+; the program
+start:
+    rjmp start
