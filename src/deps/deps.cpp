@@ -200,9 +200,10 @@ refuse_unnameable(const char *name)
 }
 
 void
-start_deps_watch(deps_watch *watch)
+start_deps_watch(deps_watch *watch, const char *input_name)
 {
     start_run_position(&watch->at, "textweld-deps");
+    watch->input_name = input_name;
     watch->n_taken = 0;
 }
 
@@ -212,6 +213,7 @@ watch_for_deps(void *watch, const run_event *event)
     deps_watch *seen = static_cast<deps_watch *>(watch);
     follow_run(&seen->at, event);
     if (event->kind == run_event_kind::file_taken_in &&
+        std::strcmp(event->name, seen->input_name) != 0 &&
         seen->n_taken < max_include_files)
         seen->taken[seen->n_taken++] = event->name;
 }

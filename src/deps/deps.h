@@ -21,15 +21,17 @@ const char *why_make_cannot_name(const char *name);
 std::size_t quote_make_name(const char *name, char *buf, std::size_t cap);
 
 // What textweld-deps learns from a run: where it stands, for a failure, and
-// the files it takes in, in order.
+// the files it takes in, in the order first read, but the input, which a
+// directive may name again.
 struct deps_watch {
     run_position at;
+    const char *input_name;
     const char *taken[max_include_files];
     std::size_t n_taken;
 };
 
-// Readies a watch that has seen nothing yet.
-void start_deps_watch(deps_watch *watch);
+// Readies a watch of the run of input_name that has seen nothing yet.
+void start_deps_watch(deps_watch *watch, const char *input_name);
 
 // Tells the deps_watch what the run does: a run_watcher's report.
 void watch_for_deps(void *watch, const run_event *event);

@@ -11,14 +11,14 @@ int
 main(int argc, char **argv)
 {
     prepare_process(max_open_files);
-    static deps_watch watch;
-    start_deps_watch(&watch);
-    divert_failures(write_failure, &watch.at);
     int warn = argc > 1 && std::strcmp(argv[1], "--warn") == 0;
+    const char *input_name = argc == 3 + warn ? argv[1 + warn] : "";
+    const char *output_name = argc == 3 + warn ? argv[2 + warn] : "";
+    static deps_watch watch;
+    start_deps_watch(&watch, input_name);
+    divert_failures(write_failure, &watch.at);
     if (argc != 3 + warn)
         fatal("usage: textweld-deps [--warn] <input file> <output file>\n");
-    const char *input_name = argv[1 + warn];
-    const char *output_name = argv[2 + warn];
     // Read as textweld reads, through an output that keeps nothing.
     text_output out;
     ready_text_output(&out, output_kind::sink, nullptr, 0);

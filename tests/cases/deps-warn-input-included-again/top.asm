@@ -1,0 +1,5 @@
+#ifndef T
+#define T
+  #include "x"
+#include "b.asm"
+#endif
