@@ -62,6 +62,10 @@ int is_same_regular_file(const file_identity *a, const file_identity *b);
 // answers how many, fewer only at the end of the file, or read_failed.
 std::size_t read_file(input_file file, char *buf, std::size_t n);
 
+// Reads what one read of the file gives, up to n bytes, without waiting for
+// more on a pipe; answers how many, 0 only at the end, or read_failed.
+std::size_t read_file_once(input_file file, char *buf, std::size_t n);
+
 // Reads up to n bytes from offset of a regular file; answers how many, fewer
 // only at the end of the file, or read_failed.
 std::size_t read_file_at(input_file file, std::uint64_t offset, char *buf,

@@ -142,6 +142,16 @@ read_file(input_file file, char *buf, std::size_t n)
 }
 
 std::size_t
+read_file_once(input_file file, char *buf, std::size_t n)
+{
+    ssize_t got;
+    do
+        got = read(file, buf, n);
+    while (got < 0 && errno == EINTR);
+    return got < 0 ? read_failed : static_cast<std::size_t>(got);
+}
+
+std::size_t
 read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
 {
     return read_descriptor(file, &offset, buf, n);

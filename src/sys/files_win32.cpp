@@ -182,6 +182,21 @@ read_file(input_file file, char *buf, std::size_t n)
 }
 
 std::size_t
+read_file_once(input_file file, char *buf, std::size_t n)
+{
+    DWORD wanted =
+        n < max_transfer_size ? static_cast<DWORD>(n) : max_transfer_size;
+    DWORD read = 0;
+    if (!ReadFile(handle_of(file), buf, wanted, &read, nullptr)) {
+        DWORD error = GetLastError();
+        return error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE
+                   ? 0
+                   : read_failed;
+    }
+    return read;
+}
+
+std::size_t
 read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
 {
     return read_handle(handle_of(file), &offset, buf, n);
