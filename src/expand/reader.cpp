@@ -184,12 +184,17 @@ next_text_run(text_input *in, const char **text)
     }
 }
 
-static std::uint64_t
+std::uint64_t
 count_line_feeds(const char *text, std::size_t n)
 {
+    // memchr runs several times faster than a loop over every byte.
     std::uint64_t n_line_feeds = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        n_line_feeds += text[i] == '\n';
+    const char *end = text + n;
+    for (const void *line_feed;
+         (line_feed = std::memchr(
+              text, '\n', static_cast<std::size_t>(end - text))) != nullptr;
+         text = static_cast<const char *>(line_feed) + 1)
+        ++n_line_feeds;
     return n_line_feeds;
 }
 

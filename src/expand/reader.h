@@ -65,6 +65,9 @@ void consume_text(text_input *in, std::size_t n);
 // Hands on the line piece of n bytes at hand and the rest of its line.
 void skip_line(text_input *in, std::size_t n);
 
+// Answers how many line feeds the n bytes of text hold.
+std::uint64_t count_line_feeds(const char *text, std::size_t n);
+
 // Leaves the window to a nested file. A pipe keeps what it has not used; a
 // regular file keeps it too while the budget allows, else lets go of it and
 // reads it again later.

@@ -1,6 +1,7 @@
 #include "expand/writer.h"
 
 #include "expand/fatal.h"
+#include "expand/reader.h"
 
 #include <cstring>
 
@@ -77,8 +78,7 @@ refill_comparison(text_output *out)
 static void
 compare_with_file(text_output *out, const char *text, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i)
-        out->n_line_feeds += text[i] == '\n';
+    out->n_line_feeds += count_line_feeds(text, n);
     while (n != 0 && !out->differs) {
         if (!refill_comparison(out)) {
             out->differs = 1;
