@@ -40,12 +40,24 @@ get_include_file_name(const char *piece, std::size_t n, char *name,
     return 1;
 }
 
-void
-refuse_output_as_input(const char *name, const file_identity *input,
-                       const file_identity *output)
+[[noreturn]] static void
+fail_as_output(const char *name)
 {
-    if (is_same_regular_file(input, output))
-        fatal("input file %s is the output file\n", name);
+    fatal("input file %s is the output file\n", name);
+}
+
+// Ends the run if the input just opened is the output's file, which keeps
+// the bytes it had before the run. The input is closed first: Windows puts
+// no file in place of one that is open.
+static void
+refuse_output_as_input(text_input *in, text_output *out)
+{
+    if (!is_same_regular_file(&in->identity, &out->identity))
+        return;
+    const char *name = in->file_name;
+    close_text_input(in);
+    keep_old_text_output(out);
+    fail_as_output(name);
 }
 
 static void
@@ -143,7 +155,7 @@ expand_include_directives(const char *file_name, text_output *out,
 {
     text_input in;
     open_text_input(&in, file_name, watcher != nullptr);
-    refuse_output_as_input(file_name, &in.identity, &out->identity);
+    refuse_output_as_input(&in, out);
     expand_text_input(&in, out, watcher);
     close_text_input(&in);
 }
@@ -160,10 +172,11 @@ run_expansion(const char *input_name, const char *output_name, text_output *out,
     // be written says so; then by the file opened, which no failing or
     // changing name can hide.
     file_identity named_output;
-    if (identify_file_name(output_name, &named_output))
-        refuse_output_as_input(input_name, &in.identity, &named_output);
+    if (identify_file_name(output_name, &named_output) &&
+        is_same_regular_file(&in.identity, &named_output))
+        fail_as_output(input_name);
     open_text_output(out, output_name);
-    refuse_output_as_input(input_name, &in.identity, &out->identity);
+    refuse_output_as_input(&in, out);
     start_text_output(out);
     expand_text_input(&in, out, watcher);
     close_text_input(&in);

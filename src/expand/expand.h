@@ -50,8 +50,10 @@ struct run_watcher {
 
 // Expands input_name into out, readied by the caller, as textweld does:
 // opens the input, then the output for output_name, refuses an output that
-// is the input, empties it and expands the input depth first, telling
-// watcher (nullptr: nobody); closes both. Ends the run on any failure.
+// is the input and expands the input depth first, telling watcher
+// (nullptr: nobody); closes both, which puts a file output in place. Ends
+// the run on any failure; an output that a file read is refused leaves that
+// file as it was.
 void run_expansion(const char *input_name, const char *output_name,
                    text_output *out, const run_watcher *watcher);
 
@@ -64,9 +66,5 @@ void expand_include_directives(const char *file_name, text_output *out,
 // terminated in name; ends the run on a malformed directive.
 int get_include_file_name(const char *piece, std::size_t n, char *name,
                           std::size_t name_cap);
-
-// Ends the run if input, called name, is the output's file.
-void refuse_output_as_input(const char *name, const file_identity *input,
-                            const file_identity *output);
 
 #endif

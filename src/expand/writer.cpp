@@ -35,10 +35,9 @@ open_text_output(text_output *out, const char *file_name)
     out->file_name = file_name;
     switch (out->kind) {
     case output_kind::file:
-        out->stream = open_output_file(file_name, &out->identity);
-        if (out->stream == nullptr)
+        if (!open_output_file(file_name, &out->file, &out->identity))
             fatal("error opening output file\n");
-        (void)std::setvbuf(out->stream, out->buf, _IOFBF, out->cap);
+        (void)std::setvbuf(out->file.stream, out->buf, _IOFBF, out->cap);
         return;
     case output_kind::sink:
         if (!identify_file_name(file_name, &out->identity))
@@ -56,8 +55,15 @@ void
 start_text_output(text_output *out)
 {
     if (out->kind == output_kind::file &&
-        !empty_output_file(out->stream, &out->identity))
+        !empty_output_file(&out->file, &out->identity))
         fatal("error opening output file\n");
+}
+
+void
+keep_old_text_output(text_output *out)
+{
+    if (out->kind == output_kind::file)
+        keep_old_output(&out->file);
 }
 
 // Answers whether bytes of the compared file are at hand, reading more when
@@ -99,8 +105,7 @@ close_text_output(text_output *out)
 {
     switch (out->kind) {
     case output_kind::file:
-        if (std::ferror(out->stream) || std::fflush(out->stream) != 0 ||
-            std::fclose(out->stream) != 0)
+        if (!close_output_file(&out->file))
             fail_writing();
         return;
     case output_kind::sink:
@@ -120,12 +125,12 @@ write_to_file(text_output *out, const char *text, std::size_t n)
     // A run as large as the buffer goes out from where it lies: the stream
     // would copy part of it into its buffer first.
     if (n >= out->cap) {
-        if (std::fflush(out->stream) != 0 ||
-            write_file(out->stream, text, n) != n)
+        if (std::fflush(out->file.stream) != 0 ||
+            write_file(&out->file, text, n) != n)
             fail_writing();
         return;
     }
-    if (std::fwrite(text, 1, n, out->stream) != n)
+    if (std::fwrite(text, 1, n, out->file.stream) != n)
         fail_writing();
 }
 

@@ -12,7 +12,8 @@
 enum class output_kind { file, sink, comparison };
 
 // The output of a run. Only the writer moves its cursors. A file goes
-// through its stream, buffered in buf; a comparison reads the file into buf
+// through its stream, buffered in buf, and replaces the old file as it is
+// closed; a comparison reads the file into buf
 // and holds buf[compared_at, compared_end) not yet compared, counts the
 // line feeds written and notes whether the text differs from the file.
 // ends_line tells whether what was written so far ends a line (1 while
@@ -20,7 +21,7 @@ enum class output_kind { file, sink, comparison };
 struct text_output {
     output_kind kind;
     const char *file_name;
-    std::FILE *stream;
+    output_file file;
     input_file compared;
     char *buf;
     std::size_t cap;
@@ -37,19 +38,23 @@ struct text_output {
 void ready_text_output(text_output *out, output_kind kind, char *buf,
                        std::size_t cap);
 
-// Opens the output for the named file: opens or creates a file, leaving its
-// bytes for now; opens a comparison's file for reading; takes a sink's
-// identity, if the file exists. Ends the run if a file or a comparison's
+// Opens the output for the named file: opens or creates a file, leaving the
+// old one's bytes for now; opens a comparison's file for reading; takes a
+// sink's identity, if the file exists. Ends the run if a file or a comparison's
 // file cannot be opened.
 void open_text_output(text_output *out, const char *file_name);
 
-// Empties an output file, once it is known not to be an input; ends the run
-// if it cannot.
+// Empties an output file written in place, once it is known not to be an
+// input; ends the run if it cannot.
 void start_text_output(text_output *out);
 
-// Writes a file's last bytes and closes it, or ends a comparison; ends the
-// run if any write failed. On a fatal error, the process exit writes them
-// instead.
+// Leaves the file that had the output's name before the run as it was: for
+// a run refused because it would read that file.
+void keep_old_text_output(text_output *out);
+
+// Writes a file's last bytes, closes it and puts it in place, or ends a
+// comparison; ends the run if any of it failed. On a fatal error, the
+// process exit does it instead.
 void close_text_output(text_output *out);
 
 // Writes n bytes of text; ends the run if writing fails.

@@ -39,14 +39,55 @@ input_file open_input_file(const char *name, file_identity *identity);
 // Closes an input file.
 void close_input_file(input_file file);
 
-// Opens the named file for writing in binary mode, creating it if need be
-// but leaving its bytes, and stores the identity of the file opened;
-// nullptr when it cannot be opened or identified.
-std::FILE *open_output_file(const char *name, file_identity *identity);
+// Most bytes of an output's name, resolved through its symbolic links, and
+// of the name of the temporary file beside it; an output whose names do
+// not fit is written in place.
+constexpr std::size_t output_name_size = 4096;
 
-// Answers whether the output file, opened by open_output_file, could be
-// emptied; a file that is not regular, such as a device, is left as it is.
-int empty_output_file(std::FILE *stream, const file_identity *identity);
+// An output file open for writing. A replaced output's stream writes a
+// temporary file, temp_name, beside the file final_name that the output's
+// name reaches, and the temporary file takes that name when the output is
+// closed; any other output's stream writes the file itself. existed tells
+// whether a file had the output's name before the run.
+struct output_file {
+    std::FILE *stream;
+    int is_replaced;
+    int existed;
+    char final_name[output_name_size];
+    char temp_name[output_name_size];
+};
+
+// Opens the named file for writing in binary mode, creating it empty if
+// need be, and stores the identity of the file at that name. A regular file
+// is replaced: its old bytes stay until the output is closed, and the new
+// file takes its owner and permissions. Where no file can be made beside
+// it with those, or it is not regular, such as a device, it is written in
+// place. Answers 0 when it cannot be opened or identified.
+int open_output_file(const char *name, output_file *file,
+                     file_identity *identity);
+
+// Answers whether an output written in place could be emptied; a file that
+// is not regular, and a replaced output, are left as they are.
+int empty_output_file(output_file *file, const file_identity *identity);
+
+// Writes n bytes to the output past its stream's buffer, which must be
+// empty; answers how many were written, n unless writing failed.
+std::size_t write_file(output_file *file, const char *text, std::size_t n);
+
+// Answers whether the output's last bytes could be written, the file closed
+// and a replaced output put in place of the old file. A replaced output
+// whose bytes could not all be written is put in place as the run ends.
+int close_output_file(output_file *file);
+
+// Leaves a file that had the output's name before the run as it was: a run
+// that read it must not replace it. The temporary file is removed; an output
+// the run created is still put in place as the run ends.
+void keep_old_output(output_file *file);
+
+// Puts a replaced output that is still open in place, with what was written
+// so far, as a failing run ends; runs at exit, and is for a program that
+// ends otherwise to call first.
+void finish_output_at_exit();
 
 // Answers whether the named file could be identified, storing its identity.
 // Looks at the file without opening it for reading where the platform can.
@@ -70,9 +111,5 @@ std::size_t read_file_once(input_file file, char *buf, std::size_t n);
 // only at the end of the file, or read_failed.
 std::size_t read_file_at(input_file file, std::uint64_t offset, char *buf,
                          std::size_t n);
-
-// Writes n bytes to the stream's file past its buffer, which must be
-// empty; answers how many were written, n unless writing failed.
-std::size_t write_file(std::FILE *stream, const char *text, std::size_t n);
 
 #endif

@@ -1,6 +1,10 @@
 #include "sys/files.h"
 
+#include "sys/platform.h"
+
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -64,27 +68,160 @@ close_input_file(input_file file)
     (void)close(file);
 }
 
-std::FILE *
-open_output_file(const char *name, file_identity *identity)
+const char folder_separators[] = "/";
+
+// Links followed from an output's name before it is written in place.
+constexpr int max_link_hops = 40;
+// The signals that end a run whose temporary file must not stay behind.
+static const int interruptions[] = {SIGHUP, SIGINT, SIGPIPE, SIGTERM};
+
+// Replaces buf's name by target, read from the link buf names, which
+// counts from the link's folder when it is relative.
+static int
+follow_link(char *buf, std::size_t cap, const char *target, std::size_t n)
 {
-    int file = open_retrying(name, O_WRONLY | O_CREAT);
-    if (file < 0)
-        return nullptr;
-    std::FILE *stream = nullptr;
-    if (identify_input_file(file, identity))
-        stream = fdopen(file, "wb");
-    if (stream == nullptr)
-        (void)close(file);
-    return stream;
+    std::size_t folder = 0;
+    if (target[0] != '/') {
+        const char *slash = std::strrchr(buf, '/');
+        folder =
+            slash == nullptr ? 0 : static_cast<std::size_t>(slash - buf) + 1;
+    }
+    if (folder + n >= cap)
+        return 0;
+    std::memcpy(buf + folder, target, n);
+    buf[folder + n] = '\0';
+    return 1;
 }
 
 int
-empty_output_file(std::FILE *stream, const file_identity *identity)
+resolve_links(const char *name, char *buf, std::size_t cap)
+{
+    std::size_t length = std::strlen(name);
+    if (length >= cap)
+        return 0;
+    std::memcpy(buf, name, length + 1);
+    for (int hops = 0; hops < max_link_hops; ++hops) {
+        char target[output_name_size];
+        ssize_t n = readlink(buf, target, sizeof target);
+        // Not a link, or gone: buf names the file.
+        if (n < 0)
+            return errno == EINVAL || errno == ENOENT;
+        if (static_cast<std::size_t>(n) == sizeof target ||
+            !follow_link(buf, cap, target, static_cast<std::size_t>(n)))
+            return 0;
+    }
+    return 0;
+}
+
+int
+open_for_writing(const char *name, int *is_new)
+{
+    *is_new = 0;
+    int file = open_retrying(name, O_WRONLY);
+    if (file >= 0 || errno != ENOENT)
+        return file;
+    file = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL);
+    if (file >= 0) {
+        *is_new = 1;
+        return file;
+    }
+    // Made by another process meanwhile.
+    return errno == EEXIST ? open_retrying(name, O_WRONLY) : -1;
+}
+
+int
+create_new_file(const char *name, int *exists)
+{
+    int file = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL);
+    *exists = file < 0 && errno == EEXIST;
+    return file;
+}
+
+int
+take_attributes(int output, int temp)
+{
+    struct stat old_status;
+    struct stat new_status;
+    // A file mounted on its own, as containers do, cannot be replaced; a
+    // file of another owner or group would change hands.
+    return fstat(output, &old_status) == 0 && fstat(temp, &new_status) == 0 &&
+           old_status.st_dev == new_status.st_dev &&
+           fchown(temp, old_status.st_uid, old_status.st_gid) == 0 &&
+           fchmod(temp, old_status.st_mode & 07777) == 0;
+}
+
+std::FILE *
+open_stream(int file)
+{
+    return fdopen(file, "wb");
+}
+
+void
+close_file(int file)
+{
+    (void)close(file);
+}
+
+void
+remove_file(const char *name)
+{
+    (void)unlink(name);
+}
+
+static const output_file *volatile interrupted_output;
+
+static void
+remove_and_end(int signal_number)
+{
+    const output_file *file = interrupted_output;
+    if (file != nullptr) {
+        (void)unlink(file->temp_name);
+        if (!file->existed)
+            (void)unlink(file->final_name);
+    }
+    (void)std::signal(signal_number, SIG_DFL);
+    (void)std::raise(signal_number);
+}
+
+void
+remove_if_interrupted(const output_file *file)
+{
+    interrupted_output = file;
+    for (int signal_number : interruptions) {
+        struct sigaction action;
+        if (sigaction(signal_number, nullptr, &action) != 0 ||
+            action.sa_handler == SIG_IGN)
+            continue;
+        action.sa_handler = file != nullptr ? remove_and_end : SIG_DFL;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;
+        (void)sigaction(signal_number, &action, nullptr);
+    }
+}
+
+int
+place_output_file(const output_file *file)
+{
+    // No interruption between the rename and the end of the watch: it
+    // would remove what the rename put in place.
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    (void)sigprocmask(SIG_BLOCK, &all, &before);
+    int placed = rename(file->temp_name, file->final_name) == 0;
+    if (placed)
+        remove_if_interrupted(nullptr);
+    (void)sigprocmask(SIG_SETMASK, &before, nullptr);
+    return placed;
+}
+
+int
+empty_output_file(output_file *file, const file_identity *identity)
 {
     // A file already empty is left alone: a truncation makes some file
     // systems write the file out when it is closed.
-    return !identity->is_regular || identity->size == 0 ||
-           ftruncate(fileno(stream), 0) == 0;
+    return file->is_replaced || !identity->is_regular || identity->size == 0 ||
+           ftruncate(fileno(file->stream), 0) == 0;
 }
 
 int
@@ -105,13 +242,6 @@ identify_input_file(input_file file, file_identity *identity)
         return 0;
     identify_status(&status, identity);
     return 1;
-}
-
-int
-is_same_regular_file(const file_identity *a, const file_identity *b)
-{
-    return a->is_regular && b->is_regular && a->volume == b->volume &&
-           a->index == b->index && a->index_high == b->index_high;
 }
 
 // Reads from offset, or from where the file stands when offset is null.
@@ -158,9 +288,9 @@ read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
 }
 
 std::size_t
-write_file(std::FILE *stream, const char *text, std::size_t n)
+write_file(output_file *output, const char *text, std::size_t n)
 {
-    int file = fileno(stream);
+    int file = fileno(output->stream);
     std::size_t done = 0;
     while (done < n) {
         ssize_t written = write(file, text + done, n - done);

@@ -1,5 +1,8 @@
 #include "sys/files.h"
 
+#include "sys/platform.h"
+
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
@@ -90,27 +93,167 @@ close_input_file(input_file file)
     (void)_close(file);
 }
 
-std::FILE *
-open_output_file(const char *name, file_identity *identity)
+const char folder_separators[] = "/\\:";
+
+// ReplaceFile's flag for a file system that keeps no access lists.
+constexpr DWORD replace_ignoring_acl_errors = 0x00000004;
+// Tries to put an output in place while another program holds a file, and
+// the pause between them.
+constexpr int max_replace_tries = 10;
+constexpr DWORD replace_retry_ms = 100;
+
+// A symbolic link or junction is followed to the file it reaches, which is
+// replaced in its own folder; any other name is the file's.
+int
+resolve_links(const char *name, char *buf, std::size_t cap)
 {
-    int file =
-        _open(name, _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (file < 0)
-        return nullptr;
-    std::FILE *stream = nullptr;
-    if (identify_input_file(file, identity))
-        stream = _fdopen(file, "wb");
-    if (stream == nullptr)
-        (void)_close(file);
-    return stream;
+    DWORD attributes = GetFileAttributesA(name);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        std::size_t length = std::strlen(name);
+        if (length >= cap)
+            return 0;
+        std::memcpy(buf, name, length + 1);
+        return 1;
+    }
+    HANDLE handle = CreateFileA(
+        name, FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD cap_now = cap < MAXDWORD ? static_cast<DWORD>(cap) : MAXDWORD;
+    DWORD n =
+        GetFinalPathNameByHandleA(handle, buf, cap_now, FILE_NAME_NORMALIZED);
+    (void)CloseHandle(handle);
+    return n != 0 && n < cap_now;
 }
 
 int
-empty_output_file(std::FILE *stream, const file_identity *identity)
+open_for_writing(const char *name, int *is_new)
 {
-    if (!identity->is_regular || identity->size == 0)
+    *is_new = 0;
+    int file = _open(name, _O_WRONLY | _O_BINARY);
+    if (file >= 0 || errno != ENOENT)
+        return file;
+    file = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                 _S_IREAD | _S_IWRITE);
+    if (file >= 0) {
+        *is_new = 1;
+        return file;
+    }
+    return errno == EEXIST ? _open(name, _O_WRONLY | _O_BINARY) : -1;
+}
+
+// The temporary file may be removed while it is open, when the console
+// closes or Ctrl-C ends the run.
+int
+create_new_file(const char *name, int *exists)
+{
+    HANDLE handle =
+        CreateFileA(name, GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    *exists = handle == INVALID_HANDLE_VALUE &&
+              (GetLastError() == ERROR_FILE_EXISTS ||
+               GetLastError() == ERROR_ALREADY_EXISTS);
+    if (handle == INVALID_HANDLE_VALUE)
+        return -1;
+    int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (file < 0)
+        (void)CloseHandle(handle);
+    return file;
+}
+
+// ReplaceFile gives the new file the old one's attributes and security
+// when it is put in place.
+int
+take_attributes(int output, int temp)
+{
+    (void)output;
+    (void)temp;
+    return 1;
+}
+
+std::FILE *
+open_stream(int file)
+{
+    return _fdopen(file, "wb");
+}
+
+void
+close_file(int file)
+{
+    (void)_close(file);
+}
+
+void
+remove_file(const char *name)
+{
+    (void)DeleteFileA(name);
+}
+
+static const output_file *volatile interrupted_output;
+
+// Runs on a thread of its own; the temporary file is gone once the process
+// ends and closes it.
+static BOOL WINAPI
+remove_and_end(DWORD event)
+{
+    (void)event;
+    const output_file *file = interrupted_output;
+    if (file != nullptr) {
+        (void)DeleteFileA(file->temp_name);
+        if (!file->existed)
+            (void)DeleteFileA(file->final_name);
+    }
+    return FALSE;
+}
+
+void
+remove_if_interrupted(const output_file *file)
+{
+    static int is_set = 0;
+    interrupted_output = file;
+    if (!is_set)
+        is_set = SetConsoleCtrlHandler(remove_and_end, TRUE) != 0;
+}
+
+// ReplaceFile keeps the old file's attributes and security; a file that
+// has gone meanwhile is simply renamed over.
+static int
+replace_file(const output_file *file)
+{
+    return ReplaceFileA(file->final_name, file->temp_name, nullptr,
+                        REPLACEFILE_IGNORE_MERGE_ERRORS |
+                            replace_ignoring_acl_errors,
+                        nullptr, nullptr) ||
+           MoveFileExA(file->temp_name, file->final_name,
+                       MOVEFILE_REPLACE_EXISTING);
+}
+
+int
+place_output_file(const output_file *file)
+{
+    remove_if_interrupted(nullptr);
+    // A virus scanner or an indexer may hold either file for a moment.
+    for (int tries = 1;; ++tries) {
+        if (replace_file(file))
+            return 1;
+        DWORD error = GetLastError();
+        if (tries == max_replace_tries ||
+            (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION))
+            return 0;
+        Sleep(replace_retry_ms);
+    }
+}
+
+int
+empty_output_file(output_file *file, const file_identity *identity)
+{
+    if (file->is_replaced || !identity->is_regular || identity->size == 0)
         return 1;
-    HANDLE handle = handle_of(_fileno(stream));
+    HANDLE handle = handle_of(_fileno(file->stream));
     LARGE_INTEGER start = {};
     return SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) &&
            SetEndOfFile(handle);
@@ -135,13 +278,6 @@ int
 identify_input_file(input_file file, file_identity *identity)
 {
     return identify_handle(handle_of(file), identity);
-}
-
-int
-is_same_regular_file(const file_identity *a, const file_identity *b)
-{
-    return a->is_regular && b->is_regular && a->volume == b->volume &&
-           a->index == b->index && a->index_high == b->index_high;
 }
 
 // Reads from offset, or from where the file stands when offset is null.
@@ -203,9 +339,9 @@ read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
 }
 
 std::size_t
-write_file(std::FILE *stream, const char *text, std::size_t n)
+write_file(output_file *output, const char *text, std::size_t n)
 {
-    HANDLE handle = handle_of(_fileno(stream));
+    HANDLE handle = handle_of(_fileno(output->stream));
     std::size_t done = 0;
     while (done < n) {
         DWORD wanted = n - done < max_transfer_size

@@ -1,17 +1,20 @@
 // Whole runs on a small tree of files made from the input: it is cut at its
 // first three 0xff bytes into the files a, b, c and d. A child process
 // expands a into out as textweld would; the parent checks that the child
-// ended with status 0 or 1, that no input changed, and that a file without
-// directives came out unchanged.
+// ended with status 0 or 1, that no input changed, that no temporary file
+// was left, and that a file without directives came out unchanged.
 #include "expand/expand.h"
 #include "expand/fatal.h"
 #include "expand/writer.h"
+#include "sys/files.h"
 
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -53,13 +56,28 @@ has_directive_line(const std::string &text)
     return false;
 }
 
-// A fatal error ends the child at once, without the fuzzer's exit handlers.
+// A fatal error ends the child at once, without the fuzzer's exit handlers,
+// but with the output put in place as textweld's exit does.
 __attribute__((format(printf, 2, 0))) void
 exit_child(void *, const char *format, std::va_list args)
 {
     (void)std::vprintf(format, args);
+    finish_output_at_exit();
     (void)std::fflush(nullptr);
     _exit(1);
+}
+
+bool
+holds_temporary_file()
+{
+    DIR *dir = opendir(".");
+    if (dir == nullptr)
+        std::abort();
+    bool found = false;
+    while (const dirent *entry = readdir(dir))
+        found = found || std::strncmp(entry->d_name, ".out.", 5) == 0;
+    (void)closedir(dir);
+    return found;
 }
 
 [[noreturn]] void
@@ -127,6 +145,8 @@ LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
         if (read_whole(file_names[i]) != files[i])
             std::abort();
     }
+    if (holds_temporary_file())
+        std::abort();
     if (code == 0 && !has_directive_line(files[0]) &&
         read_whole("out") != files[0])
         std::abort();

@@ -100,21 +100,4 @@ TEST(get_include_file_name, takes_the_longest_name_a_piece_can_hold)
     EXPECT_EQ(std::string(name), name_bytes);
 }
 
-TEST(refuse_output_as_input, ends_the_run_only_for_the_output_file)
-{
-    // volume, index, index_high, size, is_regular, is_directory
-    const file_identity output = {7, 42, 5, 100, 1, 0};
-    const file_identity same = output;
-    const file_identity other_file = {7, 43, 5, 100, 1, 0};
-    const file_identity other_high_index = {7, 42, 6, 100, 1, 0};
-    const file_identity other_volume = {8, 42, 5, 100, 1, 0};
-    const file_identity device = {7, 42, 5, 0, 0, 0};
-    EXPECT_EXIT(refuse_output_as_input("out", &same, &output),
-                testing::ExitedWithCode(1), "");
-    refuse_output_as_input("other", &other_file, &output);
-    refuse_output_as_input("other above 64 bits", &other_high_index, &output);
-    refuse_output_as_input("elsewhere", &other_volume, &output);
-    refuse_output_as_input("device", &device, &device);
-}
-
 } // namespace

@@ -86,6 +86,30 @@ TEST_F(files_test, knows_an_open_file_as_its_name)
     EXPECT_FALSE(null_device.is_regular);
 }
 
+TEST(is_same_regular_file, takes_every_part_of_the_identity)
+{
+    // volume, index, index_high, size, is_regular, is_directory
+    const file_identity output = {7, 42, 5, 100, 1, 0};
+    const struct {
+        const char *what;
+        file_identity other;
+        int same;
+    } rows[] = {
+        {"the same file", output, 1},
+        {"another size, as it grows", {7, 42, 5, 900, 1, 0}, 1},
+        {"another index", {7, 43, 5, 100, 1, 0}, 0},
+        {"another index above 64 bits", {7, 42, 6, 100, 1, 0}, 0},
+        {"another volume", {8, 42, 5, 100, 1, 0}, 0},
+        {"not regular, as a device", {7, 42, 5, 100, 0, 0}, 0},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(is_same_regular_file(&row.other, &output), row.same)
+            << row.what;
+        EXPECT_EQ(is_same_regular_file(&output, &row.other), row.same)
+            << row.what;
+    }
+}
+
 TEST_F(files_test, reads_past_four_gibibytes)
 {
     // A sparse file: only the marker's block is stored.

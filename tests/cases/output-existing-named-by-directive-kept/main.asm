@@ -1,0 +1,3 @@
+before
+#include "out.asm"
+after
