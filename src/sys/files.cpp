@@ -75,13 +75,11 @@ name_temp_file(output_file *file, std::uint64_t seed)
     return n > 0 && static_cast<std::size_t>(n) < sizeof file->temp_name;
 }
 
-// Answers a descriptor of a new temporary file beside the file the output's
-// name reaches, or -1 when none can be made there.
+// Answers a descriptor of a new temporary file beside final_name, or -1
+// when none can be made there.
 static int
-create_temp_file(const char *name, output_file *file)
+create_temp_file(output_file *file)
 {
-    if (!resolve_links(name, file->final_name, sizeof file->final_name))
-        return -1;
     // The time and where this process's stack lies make two runs at once
     // try different names first.
     std::uint64_t seed = static_cast<std::uint64_t>(std::time(nullptr)) ^
@@ -106,12 +104,12 @@ finish_at_exit()
 }
 
 // Answers a descriptor of the file the output writes: a temporary file that
-// has taken the attributes of the one open as placed, which it closes, or
-// placed itself.
+// has taken the attributes of the old file open as placed, which it
+// closes, or placed itself.
 static int
-choose_written_file(const char *name, int placed, output_file *file)
+choose_written_file(int placed, output_file *file)
 {
-    int temp = create_temp_file(name, file);
+    int temp = create_temp_file(file);
     if (temp < 0)
         return placed;
     if (!take_attributes(placed, temp)) {
@@ -129,8 +127,8 @@ choose_written_file(const char *name, int placed, output_file *file)
     return temp;
 }
 
-// Puts the output in place if it is still pending and placed is 1, else
-// removes its temporary file.
+// Puts a replaced output in place if it is still pending and placed is 1,
+// else removes its temporary file.
 static int
 end_pending_output(output_file *file, int placed)
 {
@@ -149,17 +147,22 @@ open_output_file(const char *name, output_file *file, file_identity *identity)
 {
     file->stream = nullptr;
     file->is_replaced = 0;
-    int is_new = 0;
-    int placed = open_for_writing(name, &is_new);
+    int placed = open_for_writing(name, &file->is_new);
     if (placed < 0)
         return 0;
     if (!identify_input_file(placed, identity)) {
         close_file(placed);
         return 0;
     }
-    file->existed = !is_new;
-    int written =
-        identity->is_regular ? choose_written_file(name, placed, file) : placed;
+    int written = placed;
+    // A new file holds nothing to keep: it is written where it stands, and
+    // taken away again if the run is interrupted.
+    if (resolve_links(name, file->final_name, sizeof file->final_name)) {
+        if (file->is_new)
+            remove_if_interrupted(file);
+        else if (identity->is_regular)
+            written = choose_written_file(placed, file);
+    }
     file->stream = open_stream(written);
     if (file->stream == nullptr) {
         close_file(written);
@@ -175,19 +178,20 @@ close_output_file(output_file *file)
     int closed = !std::ferror(file->stream) && std::fflush(file->stream) == 0;
     closed = std::fclose(file->stream) == 0 && closed;
     file->stream = nullptr;
-    // What could not be written whole is put in place as the run ends.
-    if (!closed || !file->is_replaced)
+    if (!file->is_replaced) {
+        remove_if_interrupted(nullptr);
         return closed;
-    return end_pending_output(file, 1);
+    }
+    // What could not be written whole is put in place as the run ends.
+    return closed && end_pending_output(file, 1);
 }
 
 void
 keep_old_output(output_file *file)
 {
-    if (!file->existed || !file->is_replaced || pending_output != file)
+    if (!file->is_replaced || pending_output != file)
         return;
-    if (file->stream != nullptr)
-        (void)std::fclose(file->stream);
+    (void)std::fclose(file->stream);
     file->stream = nullptr;
     (void)end_pending_output(file, 0);
 }

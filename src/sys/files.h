@@ -47,22 +47,25 @@ constexpr std::size_t output_name_size = 4096;
 // An output file open for writing. A replaced output's stream writes a
 // temporary file, temp_name, beside the file final_name that the output's
 // name reaches, and the temporary file takes that name when the output is
-// closed; any other output's stream writes the file itself. existed tells
-// whether a file had the output's name before the run.
+// closed; any other output's stream writes the file itself. is_new tells
+// that the run created the file.
 struct output_file {
     std::FILE *stream;
     int is_replaced;
-    int existed;
+    int is_new;
     char final_name[output_name_size];
     char temp_name[output_name_size];
 };
 
-// Opens the named file for writing in binary mode, creating it empty if
-// need be, and stores the identity of the file at that name. A regular file
-// is replaced: its old bytes stay until the output is closed, and the new
-// file takes its owner and permissions. Where no file can be made beside
-// it with those, or it is not regular, such as a device, it is written in
-// place. Answers 0 when it cannot be opened or identified.
+// Opens the named file for writing in binary mode and stores the identity
+// of the file at that name. A file that exists and is regular is replaced:
+// its old bytes stay until the output is closed, and the new file takes
+// its owner and permissions; where no file can be made beside it with
+// those, it is written in place, and so is any other file, such as a
+// device. A file that does not exist is created empty and written in
+// place. Until the output is closed, an interruption of the process takes
+// away the temporary file or the file the run created. Answers 0 when the
+// file cannot be opened or identified.
 int open_output_file(const char *name, output_file *file,
                      file_identity *identity);
 
@@ -79,9 +82,8 @@ std::size_t write_file(output_file *file, const char *text, std::size_t n);
 // whose bytes could not all be written is put in place as the run ends.
 int close_output_file(output_file *file);
 
-// Leaves a file that had the output's name before the run as it was: a run
-// that read it must not replace it. The temporary file is removed; an output
-// the run created is still put in place as the run ends.
+// Leaves a replaced output's old file as it was, removing the temporary
+// file: a run that read that file must not replace it.
 void keep_old_output(output_file *file);
 
 // Puts a replaced output that is still open in place, with what was written

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -125,8 +126,8 @@ open_for_writing(const char *name, int *is_new)
         *is_new = 1;
         return file;
     }
-    // Made by another process meanwhile.
-    return errno == EEXIST ? open_retrying(name, O_WRONLY) : -1;
+    // A link to no file yet, or a file made by another process meanwhile.
+    return errno == EEXIST ? open_retrying(name, O_WRONLY | O_CREAT) : -1;
 }
 
 int
@@ -174,11 +175,8 @@ static void
 remove_and_end(int signal_number)
 {
     const output_file *file = interrupted_output;
-    if (file != nullptr) {
-        (void)unlink(file->temp_name);
-        if (!file->existed)
-            (void)unlink(file->final_name);
-    }
+    if (file != nullptr)
+        (void)unlink(file->is_replaced ? file->temp_name : file->final_name);
     (void)std::signal(signal_number, SIG_DFL);
     (void)std::raise(signal_number);
 }
@@ -199,6 +197,23 @@ remove_if_interrupted(const output_file *file)
     }
 }
 
+// Answers whether the temporary file could take the final name. Where the
+// system can, the two files swap names and the old one goes: renaming over
+// an existing file makes some file systems write the new one out first,
+// which costs more than writing it.
+static int
+rename_over(const output_file *file)
+{
+#ifdef RENAME_EXCHANGE
+    if (renameat2(AT_FDCWD, file->temp_name, AT_FDCWD, file->final_name,
+                  RENAME_EXCHANGE) == 0) {
+        (void)unlink(file->temp_name);
+        return 1;
+    }
+#endif
+    return rename(file->temp_name, file->final_name) == 0;
+}
+
 int
 place_output_file(const output_file *file)
 {
@@ -208,7 +223,7 @@ place_output_file(const output_file *file)
     sigset_t before;
     sigfillset(&all);
     (void)sigprocmask(SIG_BLOCK, &all, &before);
-    int placed = rename(file->temp_name, file->final_name) == 0;
+    int placed = rename_over(file);
     if (placed)
         remove_if_interrupted(nullptr);
     (void)sigprocmask(SIG_SETMASK, &before, nullptr);

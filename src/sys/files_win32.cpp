@@ -136,17 +136,17 @@ open_for_writing(const char *name, int *is_new)
     int file = _open(name, _O_WRONLY | _O_BINARY);
     if (file >= 0 || errno != ENOENT)
         return file;
-    file = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                 _S_IREAD | _S_IWRITE);
+    int exists = 0;
+    file = create_new_file(name, &exists);
     if (file >= 0) {
         *is_new = 1;
         return file;
     }
-    return errno == EEXIST ? _open(name, _O_WRONLY | _O_BINARY) : -1;
+    return exists ? _open(name, _O_WRONLY | _O_BINARY) : -1;
 }
 
-// The temporary file may be removed while it is open, when the console
-// closes or Ctrl-C ends the run.
+// A new file may be removed while it is open, when the console closes or
+// Ctrl-C ends the run.
 int
 create_new_file(const char *name, int *exists)
 {
@@ -202,11 +202,9 @@ remove_and_end(DWORD event)
 {
     (void)event;
     const output_file *file = interrupted_output;
-    if (file != nullptr) {
-        (void)DeleteFileA(file->temp_name);
-        if (!file->existed)
-            (void)DeleteFileA(file->final_name);
-    }
+    if (file != nullptr)
+        (void)DeleteFileA(file->is_replaced ? file->temp_name
+                                            : file->final_name);
     return FALSE;
 }
 
