@@ -2,6 +2,7 @@
 
 #include "expand/fatal.h"
 #include "expand/reader.h"
+#include "expand/writer.h"
 #include "sys/files.h"
 
 #include <cstdint>
@@ -174,8 +175,7 @@ quote_make_name(const char *name, char *buf, std::size_t cap)
 static void
 write_text(const char *text, std::size_t n)
 {
-    if (std::fwrite(text, 1, n, stdout) != n)
-        fatal("error writing standard output\n");
+    write_standard_stream(stdout, text, n);
 }
 
 static void
@@ -235,8 +235,7 @@ write_make_rule(const deps_watch *watch, const char *input_name,
     write_text("\n", 1);
     for (std::size_t i = 0; i < watch->n_taken; ++i)
         write_make_name("", watch->taken[i], ":\n");
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        fatal("error writing standard output\n");
+    flush_standard_stream(stdout);
 }
 
 static int

@@ -169,6 +169,28 @@ write_repeat_note(text_output *out, const char *name)
     write_output(out, after, sizeof after - 1);
 }
 
+[[noreturn]] static void
+fail_writing_stream(const std::FILE *stream)
+{
+    if (stream == stderr)
+        fatal("error writing standard error\n");
+    fatal("error writing standard output\n");
+}
+
+void
+write_standard_stream(std::FILE *stream, const char *text, std::size_t n)
+{
+    if (std::fwrite(text, 1, n, stream) != n)
+        fail_writing_stream(stream);
+}
+
+void
+flush_standard_stream(std::FILE *stream)
+{
+    if (std::fflush(stream) != 0 || std::ferror(stream))
+        fail_writing_stream(stream);
+}
+
 std::uint64_t
 next_output_line(const text_output *out)
 {

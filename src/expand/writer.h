@@ -66,6 +66,14 @@ void end_output_line(text_output *out);
 // Writes the note that stands for a repeated directive naming name.
 void write_repeat_note(text_output *out, const char *name);
 
+// Writes n bytes of text to standard output or standard error, for a
+// companion's answers; ends the run if writing fails.
+void write_standard_stream(std::FILE *stream, const char *text, std::size_t n);
+
+// Writes what standard output or standard error holds back; ends the run if
+// writing fails.
+void flush_standard_stream(std::FILE *stream);
+
 // Answers the number, counted from 1, of the first output line that begins
 // after what was written so far; a comparison only counts lines.
 std::uint64_t next_output_line(const text_output *out);

@@ -1,0 +1,4 @@
+start:
+; io
+    bad two
+    bad one

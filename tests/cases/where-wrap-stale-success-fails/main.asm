@@ -1,0 +1,3 @@
+start:
+#include "io.inc"
+    bad one
