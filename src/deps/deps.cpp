@@ -178,33 +178,64 @@ write_text(const char *text, std::size_t n)
     write_standard_stream(stdout, text, n);
 }
 
-static void
-write_make_name(const char *prefix, const char *name, const char *suffix)
+// Answers the name a rule gives the named file: as written or, where
+// is_absolute is 1, its absolute name, stored in buf; nullptr when that
+// does not fit.
+static const char *
+rule_name(const char *name, int is_absolute, char *buf, std::size_t cap)
 {
+    if (!is_absolute)
+        return name;
+    return absolute_file_name(name, buf, cap) ? buf : nullptr;
+}
+
+static void
+write_make_name(const char *prefix, const char *name, int is_absolute,
+                const char *suffix)
+{
+    char absolute[output_name_size];
     char quoted[quoted_name_size];
-    std::size_t n = quote_make_name(name, quoted, sizeof quoted);
+    std::size_t n =
+        quote_make_name(rule_name(name, is_absolute, absolute, sizeof absolute),
+                        quoted, sizeof quoted);
     write_text(prefix, std::strlen(prefix));
     write_text(quoted, n);
     write_text(suffix, std::strlen(suffix));
 }
 
 static void
-refuse_unnameable(const char *name)
+refuse_unnameable(const char *name, int is_absolute)
 {
-    const char *why = why_make_cannot_name(name);
+    char absolute[output_name_size];
+    const char *written =
+        rule_name(name, is_absolute, absolute, sizeof absolute);
+    const char *why = written == nullptr ? "its absolute name is too long"
+                                         : why_make_cannot_name(written);
     char quoted[quoted_name_size];
-    if (why == nullptr && quote_make_name(name, quoted, sizeof quoted) == 0)
+    if (why == nullptr && quote_make_name(written, quoted, sizeof quoted) == 0)
         why = "it is too long";
     if (why != nullptr)
-        fatal("a make rule cannot name the file %s: %s\n", name, why);
+        fatal("a make rule cannot name the file %s: %s\n",
+              written != nullptr ? written : name, why);
 }
 
 void
-start_deps_watch(deps_watch *watch, const char *input_name)
+start_deps_watch(deps_watch *watch, const char *input_name, deps_view view)
 {
     start_run_position(&watch->at, "textweld-deps");
     watch->input_name = input_name;
+    watch->view = view;
+    watch->is_view_ended = 0;
     watch->n_taken = 0;
+}
+
+void
+report_deps_failure(void *watch, const char *format, std::va_list args)
+{
+    deps_watch *failed = static_cast<deps_watch *>(watch);
+    write_failure(&failed->at, format, args);
+    if (failed->view == deps_view::dot)
+        end_view(failed);
 }
 
 void
@@ -212,6 +243,9 @@ watch_for_deps(void *watch, const run_event *event)
 {
     deps_watch *seen = static_cast<deps_watch *>(watch);
     follow_run(&seen->at, event);
+    if (event->kind == run_event_kind::file_taken_in ||
+        event->kind == run_event_kind::repeat_noted)
+        add_to_view(seen, event);
     if (event->kind == run_event_kind::file_taken_in &&
         std::strcmp(event->name, seen->input_name) != 0 &&
         seen->n_taken < max_include_files)
@@ -220,21 +254,21 @@ watch_for_deps(void *watch, const run_event *event)
 
 void
 write_make_rule(const deps_watch *watch, const char *input_name,
-                const char *output_name)
+                const char *output_name, int is_absolute)
 {
     // Every name is checked first: a rule that make misreads is worse than
     // none.
-    refuse_unnameable(output_name);
-    refuse_unnameable(input_name);
+    refuse_unnameable(output_name, is_absolute);
+    refuse_unnameable(input_name, is_absolute);
     for (std::size_t i = 0; i < watch->n_taken; ++i)
-        refuse_unnameable(watch->taken[i]);
-    write_make_name("", output_name, ":");
-    write_make_name(" ", input_name, "");
+        refuse_unnameable(watch->taken[i], is_absolute);
+    write_make_name("", output_name, is_absolute, ":");
+    write_make_name(" ", input_name, is_absolute, "");
     for (std::size_t i = 0; i < watch->n_taken; ++i)
-        write_make_name(" ", watch->taken[i], "");
+        write_make_name(" ", watch->taken[i], is_absolute, "");
     write_text("\n", 1);
     for (std::size_t i = 0; i < watch->n_taken; ++i)
-        write_make_name("", watch->taken[i], ":\n");
+        write_make_name("", watch->taken[i], is_absolute, ":\n");
     flush_standard_stream(stdout);
 }
 
@@ -258,15 +292,24 @@ warn(const char *file_name, std::uint64_t line, const char *what)
                        static_cast<unsigned long long>(line), what);
 }
 
+// Answers whether a byte would go on a word, as in #include_once.
+static int
+is_word_byte(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+           (c >= 'A' && c <= 'Z') || c == '_';
+}
+
 // Reports the line whose first piece, of n bytes, would be a directive but
-// for letter case, blanks before it or a byte-order mark.
+// for letter case, blanks before it or a byte-order mark, or is one although
+// the keyword runs on into more letters.
 static void
 warn_near_miss(const char *file_name, std::uint64_t line, const char *piece,
                std::size_t n)
 {
     std::size_t at = 0;
     int has_mark =
-        line == 1 && n >= byte_order_mark_length &&
+        n >= byte_order_mark_length &&
         std::memcmp(piece, byte_order_mark, byte_order_mark_length) == 0;
     if (has_mark)
         at = byte_order_mark_length;
@@ -289,6 +332,11 @@ warn_near_miss(const char *file_name, std::uint64_t line, const char *piece,
         warn(file_name, line,
              "#include in other letters than lower case is "
              "text, not a directive");
+    else if (n > include_keyword_length &&
+             is_word_byte(piece[include_keyword_length]))
+        warn(file_name, line,
+             "#include running on into more letters is still a "
+             "directive for the quoted name");
 }
 
 // Reads the named file again, line by line, for what warn_near_miss looks

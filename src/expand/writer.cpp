@@ -185,6 +185,22 @@ write_standard_stream(std::FILE *stream, const char *text, std::size_t n)
 }
 
 void
+write_standard_number(std::FILE *stream, std::uint64_t number,
+                      std::size_t width)
+{
+    // Most digits written: a 64-bit number has at most 20.
+    char digits[20];
+    std::size_t at = sizeof digits;
+    do {
+        digits[--at] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    while (at > 0 && sizeof digits - at < width)
+        digits[--at] = '0';
+    write_standard_stream(stream, digits + at, sizeof digits - at);
+}
+
+void
 flush_standard_stream(std::FILE *stream)
 {
     if (std::fflush(stream) != 0 || std::ferror(stream))

@@ -70,6 +70,11 @@ void write_repeat_note(text_output *out, const char *name);
 // companion's answers; ends the run if writing fails.
 void write_standard_stream(std::FILE *stream, const char *text, std::size_t n);
 
+// Writes number in decimal to standard output or standard error, with zeros
+// before it up to width digits; ends the run if writing fails.
+void write_standard_number(std::FILE *stream, std::uint64_t number,
+                           std::size_t width);
+
 // Writes what standard output or standard error holds back; ends the run if
 // writing fails.
 void flush_standard_stream(std::FILE *stream);

@@ -95,6 +95,12 @@ void finish_output_at_exit();
 // Looks at the file without opening it for reading where the platform can.
 int identify_file_name(const char *name, file_identity *identity);
 
+// Stores in buf, of cap bytes, the absolute name of the named file: a
+// relative name follows the working folder's, without its leading "./";
+// on Windows, the system makes the name whole. Answers 0 when it does not
+// fit.
+int absolute_file_name(const char *name, char *buf, std::size_t cap);
+
 // Answers whether the open file could be identified.
 int identify_input_file(input_file file, file_identity *identity);
 

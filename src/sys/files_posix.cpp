@@ -250,6 +250,26 @@ identify_file_name(const char *name, file_identity *identity)
 }
 
 int
+absolute_file_name(const char *name, char *buf, std::size_t cap)
+{
+    std::size_t n = 0;
+    if (name[0] != '/') {
+        if (getcwd(buf, cap) == nullptr)
+            return 0;
+        n = std::strlen(buf);
+        if (n == 0 || buf[n - 1] != '/')
+            buf[n++] = '/';
+        while (name[0] == '.' && name[1] == '/')
+            name += 2;
+    }
+    std::size_t length = std::strlen(name);
+    if (n + length >= cap)
+        return 0;
+    std::memcpy(buf + n, name, length + 1);
+    return 1;
+}
+
+int
 identify_input_file(input_file file, file_identity *identity)
 {
     struct stat status;

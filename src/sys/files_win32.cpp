@@ -273,6 +273,14 @@ identify_file_name(const char *name, file_identity *identity)
 }
 
 int
+absolute_file_name(const char *name, char *buf, std::size_t cap)
+{
+    DWORD cap_now = cap < MAXDWORD ? static_cast<DWORD>(cap) : MAXDWORD;
+    DWORD n = GetFullPathNameA(name, cap_now, buf, nullptr);
+    return n != 0 && n < cap_now;
+}
+
+int
 identify_input_file(input_file file, file_identity *identity)
 {
     return identify_handle(handle_of(file), identity);

@@ -293,21 +293,6 @@ next_reference(reference_scan *scan, reference *found)
     return 0;
 }
 
-void
-write_number(std::FILE *stream, std::uint64_t number, std::size_t width)
-{
-    // Most digits written: a 64-bit number has at most 20.
-    char digits[20];
-    std::size_t at = sizeof digits;
-    do {
-        digits[--at] = static_cast<char>('0' + number % 10);
-        number /= 10;
-    } while (number != 0);
-    while (at > 0 && sizeof digits - at < width)
-        digits[--at] = '0';
-    write_standard_stream(stream, digits + at, sizeof digits - at);
-}
-
 // What rewrites message lines: the map, the output's name as a pattern,
 // and the number of lines the output has.
 struct message_rewrite {
@@ -347,10 +332,10 @@ write_reference(const message_rewrite *rewrite, std::FILE *to, const char *text,
     if (found->name_at < found->number_at) {
         write_standard_stream(to, name, std::strlen(name));
         write_span(to, text, found->name_end, found->number_at);
-        write_number(to, line, width);
+        write_standard_number(to, line, width);
         return found->number_end;
     }
-    write_number(to, line, width);
+    write_standard_number(to, line, width);
     write_span(to, text, found->number_end, found->name_at);
     write_standard_stream(to, name, std::strlen(name));
     return found->name_end;

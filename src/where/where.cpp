@@ -158,7 +158,7 @@ answer_queries(const line_map *map, char *const *texts, std::size_t n)
         write_standard_stream(stdout, segment->file_name,
                               std::strlen(segment->file_name));
         write_standard_stream(stdout, ":", 1);
-        write_number(stdout, source_line_of(segment, line), 0);
+        write_standard_number(stdout, source_line_of(segment, line), 0);
         write_standard_stream(stdout, "\n", 1);
     }
     flush_standard_stream(stdout);

@@ -79,10 +79,6 @@ std::uint64_t source_line_of(const map_segment *segment, std::uint64_t line);
 // value; 0 when there are none or the value does not fit.
 std::size_t read_digits(const char *text, std::size_t n, std::uint64_t *value);
 
-// Writes number in decimal to standard output or standard error, with
-// zeros before it up to width digits.
-void write_number(std::FILE *stream, std::uint64_t number, std::size_t width);
-
 // Answers whether text is a positive decimal number that fits, storing it.
 int read_line_number(const char *text, std::uint64_t *number);
 

@@ -1,0 +1,3 @@
+top
+#include "inc/a.inc"
+#include "./inc/b c.inc"

@@ -1,0 +1,5 @@
+x
+﻿#include "b.inc"
+#include_once "b.inc"
+#includes "b.inc"
+#include  "b.inc"
