@@ -62,6 +62,17 @@ identify_handle(HANDLE handle, file_identity *identity)
     return 1;
 }
 
+// Opens the named file or folder for its attributes only, not its
+// contents, sharing it with every other opener.
+static HANDLE
+open_attributes(const char *name)
+{
+    return CreateFileA(name, FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                       nullptr);
+}
+
 static HANDLE
 handle_of(int descriptor)
 {
@@ -116,10 +127,7 @@ resolve_links(const char *name, char *buf, std::size_t cap)
         std::memcpy(buf, name, length + 1);
         return 1;
     }
-    HANDLE handle = CreateFileA(
-        name, FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = open_attributes(name);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
     DWORD cap_now = cap < MAXDWORD ? static_cast<DWORD>(cap) : MAXDWORD;
@@ -260,11 +268,7 @@ empty_output_file(output_file *file, const file_identity *identity)
 int
 identify_file_name(const char *name, file_identity *identity)
 {
-    // Asks for attributes only: the file's contents are not opened.
-    HANDLE handle = CreateFileA(
-        name, FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = open_attributes(name);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
     int identified = identify_handle(handle, identity);
