@@ -57,8 +57,12 @@ begin_view(const deps_watch *watch)
 static void
 add_to_tree(const deps_watch *watch, const run_event *event, const char *remark)
 {
-    for (std::size_t depth = 0; depth < watch->at.depth; ++depth)
-        write_text("  ");
+    static const char blanks[] = "                                ";
+    for (std::size_t left = 2 * watch->at.depth; left > 0;) {
+        std::size_t n = left < sizeof blanks - 1 ? left : sizeof blanks - 1;
+        write_standard_stream(stdout, blanks, n);
+        left -= n;
+    }
     write_text(event->file_name);
     write_text(":");
     write_standard_number(stdout, event->line, 0);
