@@ -25,8 +25,11 @@ struct command_run {
 // whether it started.
 int start_command(char *const *command, int is_read, command_run *run);
 
-// Waits until one of the n files, those not no_input_file, has bytes to
-// read or has ended; answers its index.
+// Most files wait_for_input waits on: a command's output and errors.
+constexpr std::size_t max_waited_inputs = 2;
+
+// Waits until one of the n files, at most max_waited_inputs, those not
+// no_input_file, has bytes to read or has ended; answers its index.
 std::size_t wait_for_input(const input_file *files, std::size_t n);
 
 // Waits for the command to end and answers its status as shells give it:

@@ -94,11 +94,13 @@ std::size_t
 wait_for_input(const input_file *files, std::size_t n)
 {
     for (;;) {
-        struct pollfd waited[2];
-        std::size_t n_waited = n < 2 ? n : 2;
+        struct pollfd waited[max_waited_inputs];
+        std::size_t n_waited = n < max_waited_inputs ? n : max_waited_inputs;
+        // A file of no_input_file, -1, is passed over.
         for (std::size_t i = 0; i < n_waited; ++i)
             waited[i] = {files[i], POLLIN, 0};
-        if (poll(waited, n_waited, -1) < 0 && errno != EINTR)
+        if (poll(waited, static_cast<nfds_t>(n_waited), -1) < 0 &&
+            errno != EINTR)
             return 0;
         for (std::size_t i = 0; i < n_waited; ++i) {
             if (files[i] != no_input_file && waited[i].revents != 0)

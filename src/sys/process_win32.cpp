@@ -136,7 +136,7 @@ std::size_t
 wait_for_input(const input_file *files, std::size_t n)
 {
     for (;;) {
-        for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t i = 0; i < n && i < max_waited_inputs; ++i) {
             if (files[i] != no_input_file && is_ready(files[i]))
                 return i;
         }
