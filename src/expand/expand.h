@@ -52,8 +52,8 @@ struct run_watcher {
 // opens the input, then the output for output_name, refuses an output that
 // is the input and expands the input depth first, telling watcher
 // (nullptr: nobody); closes both, which puts a file output in place. Ends
-// the run on any failure; an output that a file read is refused leaves that
-// file as it was.
+// the run on any failure; a run refused because it reads the output leaves
+// that file as it was.
 void run_expansion(const char *input_name, const char *output_name,
                    text_output *out, const run_watcher *watcher);
 
