@@ -8,7 +8,6 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 // Stretches of the output the map can hold: a run makes at most two for
 // each directive, and one for the input.
