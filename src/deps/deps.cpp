@@ -2,7 +2,6 @@
 
 #include "expand/fatal.h"
 #include "expand/reader.h"
-#include "expand/writer.h"
 #include "sys/files.h"
 
 #include <cstdint>
@@ -193,7 +192,7 @@ static void
 write_make_name(const char *prefix, const char *name, int is_absolute,
                 const char *suffix)
 {
-    char absolute[output_name_size];
+    char absolute[file_name_size];
     char quoted[quoted_name_size];
     std::size_t n =
         quote_make_name(rule_name(name, is_absolute, absolute, sizeof absolute),
@@ -206,7 +205,7 @@ write_make_name(const char *prefix, const char *name, int is_absolute,
 static void
 refuse_unnameable(const char *name, int is_absolute)
 {
-    char absolute[output_name_size];
+    char absolute[file_name_size];
     const char *written =
         rule_name(name, is_absolute, absolute, sizeof absolute);
     const char *why = written == nullptr ? "its absolute name is too long"

@@ -2,8 +2,8 @@
 #define TEXTWELD_DEPS_DEPS_H
 
 #include "expand/expand.h"
-#include "expand/position.h"
 #include "expand/registry.h"
+#include "report/report.h"
 
 #include <cstddef>
 

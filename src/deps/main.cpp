@@ -1,9 +1,7 @@
 #include "deps/deps.h"
 #include "expand/expand.h"
 #include "expand/fatal.h"
-#include "expand/position.h"
 #include "expand/version.h"
-#include "expand/writer.h"
 #include "sys/files.h"
 
 #include <cstdio>
@@ -38,6 +36,26 @@ struct deps_options {
     const char *input_name;
     const char *output_name;
 };
+
+// textweld-deps reads as textweld reads, into an output that keeps nothing
+// and only knows the file at the output's name, which the run must not
+// read.
+static void
+identify_output(void *, const char *name, file_identity *identity)
+{
+    if (!identify_file_name(name, identity))
+        *identity = {};
+}
+
+static void
+discard_text(void *, const char *, std::size_t)
+{
+}
+
+static void
+keep_output(void *)
+{
+}
 
 [[noreturn]] static void
 print_and_end(const char *text)
@@ -118,11 +136,10 @@ main(int argc, char **argv)
               "<input file> <output file>\n");
     start_deps_watch(&watch, options.input_name, options.view);
     begin_view(&watch);
-    // Read as textweld reads, through an output that keeps nothing.
-    text_output out;
-    ready_text_output(&out, output_kind::sink, nullptr, 0);
+    const text_sink sink = {identify_output, discard_text, keep_output,
+                            nullptr};
     const run_watcher watcher = {watch_for_deps, &watch};
-    run_expansion(options.input_name, options.output_name, &out, &watcher);
+    run_expansion(options.input_name, options.output_name, &sink, &watcher);
     if (options.view == deps_view::rule)
         write_make_rule(&watch, options.input_name, options.output_name,
                         options.is_absolute);

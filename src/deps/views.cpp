@@ -1,7 +1,5 @@
 #include "deps/deps.h"
 
-#include "expand/writer.h"
-
 #include <cstdio>
 #include <cstring>
 

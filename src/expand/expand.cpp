@@ -46,18 +46,15 @@ fail_as_output(const char *name)
     fatal("input file %s is the output file\n", name);
 }
 
-// Ends the run if the input just opened is the output's file, which keeps
-// the bytes it had before the run. The input is closed first: Windows puts
-// no file in place of one that is open.
+// Ends the run if the input just opened is the output's file, which the
+// sink leaves as it was.
 static void
-refuse_output_as_input(text_input *in, text_output *out)
+refuse_output_as_input(const text_input *in, run_output *out)
 {
     if (!is_same_regular_file(&in->identity, &out->identity))
         return;
-    const char *name = in->file_name;
-    close_text_input(in);
-    keep_old_text_output(out);
-    fail_as_output(name);
+    drop_output(out);
+    fail_as_output(in->file_name);
 }
 
 static void
@@ -83,7 +80,7 @@ struct directive {
 // is expanded: 1024 levels must stay small.
 [[gnu::noinline]] static directive
 take_directive(text_input *in, const char *piece, std::size_t n,
-               std::uint64_t line, text_output *out, const run_watcher *watcher)
+               std::uint64_t line, run_output *out, const run_watcher *watcher)
 {
     if (!begins_with_keyword(piece, n))
         return {directive::text, nullptr};
@@ -105,7 +102,7 @@ take_directive(text_input *in, const char *piece, std::size_t n,
 // replaces its line.
 static int
 expand_directive(text_input *in, const char *piece, std::size_t n,
-                 text_output *out, const run_watcher *watcher)
+                 run_output *out, const run_watcher *watcher)
 {
     const std::uint64_t line = in->line;
     directive taken = take_directive(in, piece, n, line, out, watcher);
@@ -123,7 +120,7 @@ expand_directive(text_input *in, const char *piece, std::size_t n,
 }
 
 static void
-copy_text(text_input *in, const char *text, std::size_t n, text_output *out)
+copy_text(text_input *in, const char *text, std::size_t n, run_output *out)
 {
     write_output(out, text, n);
     consume_text(in, n);
@@ -132,7 +129,7 @@ copy_text(text_input *in, const char *text, std::size_t n, text_output *out)
 // Copies text in runs as long as the window allows; only the first piece of
 // a line that starts with '#' is shown to the recogniser.
 static void
-expand_text_input(text_input *in, text_output *out, const run_watcher *watcher)
+expand_text_input(text_input *in, run_output *out, const run_watcher *watcher)
 {
     for (;;) {
         const char *text;
@@ -150,7 +147,7 @@ expand_text_input(text_input *in, text_output *out, const run_watcher *watcher)
 }
 
 void
-expand_include_directives(const char *file_name, text_output *out,
+expand_include_directives(const char *file_name, run_output *out,
                           const run_watcher *watcher)
 {
     text_input in;
@@ -161,8 +158,8 @@ expand_include_directives(const char *file_name, text_output *out,
 }
 
 void
-run_expansion(const char *input_name, const char *output_name, text_output *out,
-              const run_watcher *watcher)
+run_expansion(const char *input_name, const char *output_name,
+              const text_sink *sink, const run_watcher *watcher)
 {
     // Open the input first: a run that cannot read it, such as one given
     // its two names swapped, leaves the output's path as it was.
@@ -175,10 +172,9 @@ run_expansion(const char *input_name, const char *output_name, text_output *out,
     if (identify_file_name(output_name, &named_output) &&
         is_same_regular_file(&in.identity, &named_output))
         fail_as_output(input_name);
-    open_text_output(out, output_name);
-    refuse_output_as_input(&in, out);
-    start_text_output(out);
-    expand_text_input(&in, out, watcher);
+    run_output out;
+    open_run_output(&out, sink, output_name);
+    refuse_output_as_input(&in, &out);
+    expand_text_input(&in, &out, watcher);
     close_text_input(&in);
-    close_text_output(out);
 }

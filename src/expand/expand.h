@@ -48,18 +48,17 @@ struct run_watcher {
     void *context;
 };
 
-// Expands input_name into out, readied by the caller, as textweld does:
-// opens the input, then the output for output_name, refuses an output that
-// is the input and expands the input depth first, telling watcher
-// (nullptr: nobody); closes both, which puts a file output in place. Ends
-// the run on any failure; a run refused because it reads the output leaves
-// that file as it was.
+// Expands input_name into sink, as textweld does: opens the input, then
+// the output for output_name, refuses an output that is the input, and
+// expands the input depth first, telling watcher (nullptr: nobody). Ends
+// the run on any failure; a run refused because it reads the output has
+// the sink drop it first.
 void run_expansion(const char *input_name, const char *output_name,
-                   text_output *out, const run_watcher *watcher);
+                   const text_sink *sink, const run_watcher *watcher);
 
 // Expands the named file into out, telling watcher, as above; returns once
 // all of it is written, and ends the run on any failure.
-void expand_include_directives(const char *file_name, text_output *out,
+void expand_include_directives(const char *file_name, run_output *out,
                                const run_watcher *watcher);
 
 // Answers whether the n-byte piece is an include directive, storing its name

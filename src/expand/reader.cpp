@@ -64,6 +64,7 @@ open_text_input(text_input *in, const char *file_name, int counts_lines)
         fail_reading(file_name);
     if (file == no_input_file)
         fatal("error opening input file %s\n", file_name);
+    keep_messages_out_of(&identity);
     begin_text_input(in, file, &identity, file_name, counts_lines);
 }
 
@@ -80,7 +81,7 @@ start_text_input(text_input *in, input_file file, const char *file_name,
 void
 close_text_input(text_input *in)
 {
-    close_input_file(in->file);
+    (void)close_file(in->file);
     window_used = static_cast<std::size_t>(in->buf - window);
 }
 
@@ -116,12 +117,16 @@ read_regular_file(text_input *in, std::size_t wanted)
     return got;
 }
 
+// A pipe or a device is read until it gives what is wanted or ends.
 static std::size_t
 read_stream(text_input *in, std::size_t wanted)
 {
-    std::size_t got = read_file(in->file, in->buf + in->end, wanted);
-    if (got == read_failed)
-        fail_reading(in->file_name);
+    std::size_t got = 0;
+    for (std::size_t n = 1; got < wanted && n != 0; got += n) {
+        n = read_file_once(in->file, in->buf + in->end + got, wanted - got);
+        if (n == read_failed)
+            fail_reading(in->file_name);
+    }
     in->offset += got;
     in->at_eof = got < wanted;
     return got;

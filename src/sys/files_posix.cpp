@@ -1,15 +1,24 @@
 #include "sys/files.h"
-
 #include "sys/platform.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
+
+static_assert(PATH_MAX <= file_name_size, "realpath fits a name");
+
+// The signals that end a run whose temporary file must not stay behind.
+static const int interruptions[] = {SIGHUP, SIGINT, SIGPIPE, SIGTERM};
 
 void
 prepare_process(std::size_t n_open_files)
@@ -27,7 +36,7 @@ prepare_process(std::size_t n_open_files)
     }
 }
 
-static void
+static int
 identify_status(const struct stat *status, file_identity *identity)
 {
     identity->volume = static_cast<std::uint64_t>(status->st_dev);
@@ -36,6 +45,21 @@ identify_status(const struct stat *status, file_identity *identity)
     identity->size = static_cast<std::uint64_t>(status->st_size);
     identity->is_regular = S_ISREG(status->st_mode);
     identity->is_directory = S_ISDIR(status->st_mode);
+    return 1;
+}
+
+int
+identify_file_name(const char *name, file_identity *identity)
+{
+    struct stat status;
+    return stat(name, &status) == 0 && identify_status(&status, identity);
+}
+
+int
+identify_input_file(input_file file, file_identity *identity)
+{
+    struct stat status;
+    return fstat(file, &status) == 0 && identify_status(&status, identity);
 }
 
 static int
@@ -57,196 +81,16 @@ open_input_file(const char *name, file_identity *identity)
         return no_input_file;
     // A directory opens here; it is told by its identity and never read.
     if (!identify_input_file(file, identity) || identity->is_directory) {
-        close_input_file(file);
+        (void)close(file);
         return no_input_file;
     }
     return file;
 }
 
-void
-close_input_file(input_file file)
-{
-    (void)close(file);
-}
-
-const char folder_separators[] = "/";
-
-// Links followed from an output's name before it is written in place.
-constexpr int max_link_hops = 40;
-// The signals that end a run whose temporary file must not stay behind.
-static const int interruptions[] = {SIGHUP, SIGINT, SIGPIPE, SIGTERM};
-
-// Replaces buf's name by target, read from the link buf names, which
-// counts from the link's folder when it is relative.
-static int
-follow_link(char *buf, std::size_t cap, const char *target, std::size_t n)
-{
-    std::size_t folder = 0;
-    if (target[0] != '/') {
-        const char *slash = std::strrchr(buf, '/');
-        folder =
-            slash == nullptr ? 0 : static_cast<std::size_t>(slash - buf) + 1;
-    }
-    if (folder + n >= cap)
-        return 0;
-    std::memcpy(buf + folder, target, n);
-    buf[folder + n] = '\0';
-    return 1;
-}
-
 int
-resolve_links(const char *name, char *buf, std::size_t cap)
+close_file(input_file file)
 {
-    std::size_t length = std::strlen(name);
-    if (length >= cap)
-        return 0;
-    std::memcpy(buf, name, length + 1);
-    for (int hops = 0; hops < max_link_hops; ++hops) {
-        char target[output_name_size];
-        ssize_t n = readlink(buf, target, sizeof target);
-        // Not a link, or gone: buf names the file.
-        if (n < 0)
-            return errno == EINVAL || errno == ENOENT;
-        if (static_cast<std::size_t>(n) == sizeof target ||
-            !follow_link(buf, cap, target, static_cast<std::size_t>(n)))
-            return 0;
-    }
-    return 0;
-}
-
-int
-open_for_writing(const char *name, int *is_new)
-{
-    *is_new = 0;
-    int file = open_retrying(name, O_WRONLY);
-    if (file >= 0 || errno != ENOENT)
-        return file;
-    file = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL);
-    if (file >= 0) {
-        *is_new = 1;
-        return file;
-    }
-    // A link to no file yet, or a file made by another process meanwhile.
-    return errno == EEXIST ? open_retrying(name, O_WRONLY | O_CREAT) : -1;
-}
-
-int
-create_new_file(const char *name, int *exists)
-{
-    int file = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL);
-    *exists = file < 0 && errno == EEXIST;
-    return file;
-}
-
-int
-take_attributes(int output, int temp)
-{
-    struct stat old_status;
-    struct stat new_status;
-    // A file mounted on its own, as containers do, cannot be replaced; a
-    // file of another owner or group would change hands.
-    return fstat(output, &old_status) == 0 && fstat(temp, &new_status) == 0 &&
-           old_status.st_dev == new_status.st_dev &&
-           fchown(temp, old_status.st_uid, old_status.st_gid) == 0 &&
-           fchmod(temp, old_status.st_mode & 07777) == 0;
-}
-
-std::FILE *
-open_stream(int file)
-{
-    return fdopen(file, "wb");
-}
-
-void
-close_file(int file)
-{
-    (void)close(file);
-}
-
-void
-remove_file(const char *name)
-{
-    (void)unlink(name);
-}
-
-static const output_file *volatile interrupted_output;
-
-static void
-remove_and_end(int signal_number)
-{
-    const output_file *file = interrupted_output;
-    if (file != nullptr)
-        (void)unlink(file->is_replaced ? file->temp_name : file->final_name);
-    (void)std::signal(signal_number, SIG_DFL);
-    (void)std::raise(signal_number);
-}
-
-void
-remove_if_interrupted(const output_file *file)
-{
-    interrupted_output = file;
-    for (int signal_number : interruptions) {
-        struct sigaction action;
-        if (sigaction(signal_number, nullptr, &action) != 0 ||
-            action.sa_handler == SIG_IGN)
-            continue;
-        action.sa_handler = file != nullptr ? remove_and_end : SIG_DFL;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = 0;
-        (void)sigaction(signal_number, &action, nullptr);
-    }
-}
-
-// Answers whether the temporary file could take the final name. Where the
-// system can, the two files swap names and the old one goes: renaming over
-// an existing file makes some file systems write the new one out first,
-// which costs more than writing it.
-static int
-rename_over(const output_file *file)
-{
-#ifdef RENAME_EXCHANGE
-    if (renameat2(AT_FDCWD, file->temp_name, AT_FDCWD, file->final_name,
-                  RENAME_EXCHANGE) == 0) {
-        (void)unlink(file->temp_name);
-        return 1;
-    }
-#endif
-    return rename(file->temp_name, file->final_name) == 0;
-}
-
-int
-place_output_file(const output_file *file)
-{
-    // No interruption between the rename and the end of the watch: it
-    // would remove what the rename put in place.
-    sigset_t all;
-    sigset_t before;
-    sigfillset(&all);
-    (void)sigprocmask(SIG_BLOCK, &all, &before);
-    int placed = rename_over(file);
-    if (placed)
-        remove_if_interrupted(nullptr);
-    (void)sigprocmask(SIG_SETMASK, &before, nullptr);
-    return placed;
-}
-
-int
-empty_output_file(output_file *file, const file_identity *identity)
-{
-    // A file already empty is left alone: a truncation makes some file
-    // systems write the file out when it is closed.
-    return file->is_replaced || !identity->is_regular || identity->size == 0 ||
-           ftruncate(fileno(file->stream), 0) == 0;
-}
-
-int
-identify_file_name(const char *name, file_identity *identity)
-{
-    struct stat status;
-    if (stat(name, &status) != 0)
-        return 0;
-    identify_status(&status, identity);
-    return 1;
+    return close(file) == 0;
 }
 
 int
@@ -269,43 +113,6 @@ absolute_file_name(const char *name, char *buf, std::size_t cap)
     return 1;
 }
 
-int
-identify_input_file(input_file file, file_identity *identity)
-{
-    struct stat status;
-    if (fstat(file, &status) != 0)
-        return 0;
-    identify_status(&status, identity);
-    return 1;
-}
-
-// Reads from offset, or from where the file stands when offset is null.
-static std::size_t
-read_descriptor(int file, const std::uint64_t *offset, char *buf, std::size_t n)
-{
-    std::size_t got = 0;
-    while (got < n) {
-        ssize_t read_now = offset != nullptr
-                               ? pread(file, buf + got, n - got,
-                                       static_cast<off_t>(*offset + got))
-                               : read(file, buf + got, n - got);
-        if (read_now < 0 && errno == EINTR)
-            continue;
-        if (read_now < 0)
-            return read_failed;
-        if (read_now == 0)
-            break;
-        got += static_cast<std::size_t>(read_now);
-    }
-    return got;
-}
-
-std::size_t
-read_file(input_file file, char *buf, std::size_t n)
-{
-    return read_descriptor(file, nullptr, buf, n);
-}
-
 std::size_t
 read_file_once(input_file file, char *buf, std::size_t n)
 {
@@ -319,21 +126,139 @@ read_file_once(input_file file, char *buf, std::size_t n)
 std::size_t
 read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
 {
-    return read_descriptor(file, &offset, buf, n);
+    std::size_t got = 0;
+    while (got < n) {
+        ssize_t read_now =
+            pread(file, buf + got, n - got, static_cast<off_t>(offset + got));
+        if (read_now < 0 && errno == EINTR)
+            continue;
+        if (read_now < 0)
+            return read_failed;
+        if (read_now == 0)
+            break;
+        got += static_cast<std::size_t>(read_now);
+    }
+    return got;
 }
 
-std::size_t
-write_file(output_file *output, const char *text, std::size_t n)
+int
+open_for_writing(const char *name, int *is_new)
 {
-    int file = fileno(output->stream);
-    std::size_t done = 0;
-    while (done < n) {
-        ssize_t written = write(file, text + done, n - done);
+    *is_new = 0;
+    int file = open_retrying(name, O_WRONLY);
+    if (file >= 0 || errno != ENOENT)
+        return file;
+    file = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL);
+    *is_new = file >= 0;
+    // Else a link to no file yet, or a file made meanwhile.
+    return file >= 0 || errno != EEXIST
+               ? file
+               : open_retrying(name, O_WRONLY | O_CREAT);
+}
+
+int
+resolve_name(const char *name, char *buf, std::size_t cap)
+{
+    return cap >= PATH_MAX && realpath(name, buf) != nullptr;
+}
+
+int
+create_temp_file(const char *beside, char *buf, std::size_t cap)
+{
+    const char *folder = beside != nullptr ? beside : std::getenv("TMPDIR");
+    if (folder == nullptr || folder[0] == '\0')
+        folder = "/tmp";
+    // A resolved name is absolute: its folder ends at its last slash.
+    std::size_t length =
+        beside != nullptr
+            ? static_cast<std::size_t>(std::strrchr(beside, '/') - beside)
+            : std::strlen(folder);
+    int n = std::snprintf(buf, cap, "%.*s/.textweld-XXXXXX",
+                          static_cast<int>(length), folder);
+    return n > 0 && static_cast<std::size_t>(n) < cap ? mkstemp(buf) : -1;
+}
+
+int
+take_attributes(int output, int temp)
+{
+    struct stat status;
+#ifdef __linux__
+    // Extended attributes hold access control lists among others.
+    if (flistxattr(output, nullptr, 0) != 0)
+        return 0;
+#endif
+    // fchown fails for a file of another owner, or of a group the process
+    // cannot give.
+    return fstat(output, &status) == 0 &&
+           fchown(temp, status.st_uid, status.st_gid) == 0 &&
+           fchmod(temp, status.st_mode & 07777) == 0;
+}
+
+// Where the system can, the two files swap names and the old one goes:
+// renaming over an existing file makes some file systems write the new one
+// out first, which costs more than writing it.
+int
+place_file(const char *temp, const char *name)
+{
+#ifdef RENAME_EXCHANGE
+    if (renameat2(AT_FDCWD, temp, AT_FDCWD, name, RENAME_EXCHANGE) == 0) {
+        (void)unlink(temp);
+        return 1;
+    }
+#endif
+    return rename(temp, name) == 0;
+}
+
+int
+write_all(int file, const char *text, std::size_t n)
+{
+    while (n != 0) {
+        ssize_t written = write(file, text, n);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
-            break;
-        done += static_cast<std::size_t>(written);
+            return 0;
+        text += written;
+        n -= static_cast<std::size_t>(written);
     }
-    return done;
+    return 1;
+}
+
+int
+truncate_file(int file, std::uint64_t length)
+{
+    return ftruncate(file, static_cast<off_t>(length)) == 0;
+}
+
+static void (*remove_when_interrupted)();
+
+static void
+remove_and_end(int signal_number)
+{
+    remove_when_interrupted();
+    (void)std::signal(signal_number, SIG_DFL);
+    (void)std::raise(signal_number);
+}
+
+void
+watch_interruptions(void (*remove)())
+{
+    remove_when_interrupted = remove;
+    for (int signal_number : interruptions) {
+        // An ignored signal stays ignored, so that nohup still works.
+        if (std::signal(signal_number, remove_and_end) == SIG_IGN)
+            (void)std::signal(signal_number, SIG_IGN);
+    }
+}
+
+void
+hold_interruptions(int is_held)
+{
+    static sigset_t before;
+    sigset_t all;
+    sigfillset(&all);
+    if (is_held)
+        (void)sigprocmask(SIG_BLOCK, &all, &before);
+    else
+        (void)sigprocmask(SIG_SETMASK, &before, nullptr);
 }

@@ -1,12 +1,10 @@
 #include "sys/files.h"
-
 #include "sys/platform.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 #include <windows.h>
 
 // Most bytes one ReadFile or WriteFile call is given.
@@ -17,8 +15,8 @@ void
 prepare_process(std::size_t n_open_files)
 {
     (void)n_open_files;
-    (void)_setmode(_fileno(stdout), _O_BINARY);
-    (void)_setmode(_fileno(stderr), _O_BINARY);
+    (void)_setmode(standard_output, _O_BINARY);
+    (void)_setmode(standard_error, _O_BINARY);
 }
 
 // Where the system offers it, the full 128-bit file id and 64-bit volume
@@ -92,177 +90,16 @@ open_input_file(const char *name, file_identity *identity)
         return no_input_file;
     }
     if (!identify_input_file(file, identity)) {
-        close_input_file(file);
+        (void)_close(file);
         return no_input_file;
     }
     return file;
 }
 
-void
-close_input_file(input_file file)
-{
-    (void)_close(file);
-}
-
-const char folder_separators[] = "/\\:";
-
-// ReplaceFile's flag for a file system that keeps no access lists.
-constexpr DWORD replace_ignoring_acl_errors = 0x00000004;
-// Tries to put an output in place while another program holds a file, and
-// the pause between them.
-constexpr int max_replace_tries = 10;
-constexpr DWORD replace_retry_ms = 100;
-
-// A symbolic link or junction is followed to the file it reaches, which is
-// replaced in its own folder; any other name is the file's.
 int
-resolve_links(const char *name, char *buf, std::size_t cap)
+close_file(input_file file)
 {
-    DWORD attributes = GetFileAttributesA(name);
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        std::size_t length = std::strlen(name);
-        if (length >= cap)
-            return 0;
-        std::memcpy(buf, name, length + 1);
-        return 1;
-    }
-    HANDLE handle = open_attributes(name);
-    if (handle == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD cap_now = cap < MAXDWORD ? static_cast<DWORD>(cap) : MAXDWORD;
-    DWORD n =
-        GetFinalPathNameByHandleA(handle, buf, cap_now, FILE_NAME_NORMALIZED);
-    (void)CloseHandle(handle);
-    return n != 0 && n < cap_now;
-}
-
-int
-open_for_writing(const char *name, int *is_new)
-{
-    *is_new = 0;
-    int file = _open(name, _O_WRONLY | _O_BINARY);
-    if (file >= 0 || errno != ENOENT)
-        return file;
-    int exists = 0;
-    file = create_new_file(name, &exists);
-    if (file >= 0) {
-        *is_new = 1;
-        return file;
-    }
-    return exists ? _open(name, _O_WRONLY | _O_BINARY) : -1;
-}
-
-// A new file may be removed while it is open, when the console closes or
-// Ctrl-C ends the run.
-int
-create_new_file(const char *name, int *exists)
-{
-    HANDLE handle =
-        CreateFileA(name, GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    *exists = handle == INVALID_HANDLE_VALUE &&
-              (GetLastError() == ERROR_FILE_EXISTS ||
-               GetLastError() == ERROR_ALREADY_EXISTS);
-    if (handle == INVALID_HANDLE_VALUE)
-        return -1;
-    int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (file < 0)
-        (void)CloseHandle(handle);
-    return file;
-}
-
-// ReplaceFile gives the new file the old one's attributes and security
-// when it is put in place.
-int
-take_attributes(int output, int temp)
-{
-    (void)output;
-    (void)temp;
-    return 1;
-}
-
-std::FILE *
-open_stream(int file)
-{
-    return _fdopen(file, "wb");
-}
-
-void
-close_file(int file)
-{
-    (void)_close(file);
-}
-
-void
-remove_file(const char *name)
-{
-    (void)DeleteFileA(name);
-}
-
-static const output_file *volatile interrupted_output;
-
-// Runs on a thread of its own; the temporary file is gone once the process
-// ends and closes it.
-static BOOL WINAPI
-remove_and_end(DWORD event)
-{
-    (void)event;
-    const output_file *file = interrupted_output;
-    if (file != nullptr)
-        (void)DeleteFileA(file->is_replaced ? file->temp_name
-                                            : file->final_name);
-    return FALSE;
-}
-
-void
-remove_if_interrupted(const output_file *file)
-{
-    static int is_set = 0;
-    interrupted_output = file;
-    if (!is_set)
-        is_set = SetConsoleCtrlHandler(remove_and_end, TRUE) != 0;
-}
-
-// ReplaceFile keeps the old file's attributes and security; a file that
-// has gone meanwhile is simply renamed over.
-static int
-replace_file(const output_file *file)
-{
-    return ReplaceFileA(file->final_name, file->temp_name, nullptr,
-                        REPLACEFILE_IGNORE_MERGE_ERRORS |
-                            replace_ignoring_acl_errors,
-                        nullptr, nullptr) ||
-           MoveFileExA(file->temp_name, file->final_name,
-                       MOVEFILE_REPLACE_EXISTING);
-}
-
-int
-place_output_file(const output_file *file)
-{
-    remove_if_interrupted(nullptr);
-    // A virus scanner or an indexer may hold either file for a moment.
-    for (int tries = 1;; ++tries) {
-        if (replace_file(file))
-            return 1;
-        DWORD error = GetLastError();
-        if (tries == max_replace_tries ||
-            (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION))
-            return 0;
-        Sleep(replace_retry_ms);
-    }
-}
-
-int
-empty_output_file(output_file *file, const file_identity *identity)
-{
-    if (file->is_replaced || !identity->is_regular || identity->size == 0)
-        return 1;
-    HANDLE handle = handle_of(_fileno(file->stream));
-    LARGE_INTEGER start = {};
-    return SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) &&
-           SetEndOfFile(handle);
+    return _close(file) == 0;
 }
 
 int
@@ -290,30 +127,44 @@ identify_input_file(input_file file, file_identity *identity)
     return identify_handle(handle_of(file), identity);
 }
 
-// Reads from offset, or from where the file stands when offset is null.
+// Reads once, from offset, or from where the file stands when offset is
+// null; the end of a file, or of a pipe whose writer has gone, gives 0.
 static std::size_t
-read_handle(HANDLE handle, const std::uint64_t *offset, char *buf,
-            std::size_t n)
+read_once(input_file file, const std::uint64_t *offset, char *buf,
+          std::size_t n)
+{
+    OVERLAPPED at = {};
+    if (offset != nullptr) {
+        at.Offset = static_cast<DWORD>(*offset);
+        at.OffsetHigh = static_cast<DWORD>(*offset >> 32);
+    }
+    DWORD wanted =
+        n < max_transfer_size ? static_cast<DWORD>(n) : max_transfer_size;
+    DWORD read = 0;
+    if (ReadFile(handle_of(file), buf, wanted, &read,
+                 offset != nullptr ? &at : nullptr))
+        return read;
+    DWORD error = GetLastError();
+    return error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE
+               ? 0
+               : read_failed;
+}
+
+std::size_t
+read_file_once(input_file file, char *buf, std::size_t n)
+{
+    return read_once(file, nullptr, buf, n);
+}
+
+std::size_t
+read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
 {
     std::size_t got = 0;
     while (got < n) {
-        OVERLAPPED at = {};
-        if (offset != nullptr) {
-            std::uint64_t position = *offset + got;
-            at.Offset = static_cast<DWORD>(position);
-            at.OffsetHigh = static_cast<DWORD>(position >> 32);
-        }
-        DWORD wanted = n - got < max_transfer_size ? static_cast<DWORD>(n - got)
-                                                   : max_transfer_size;
-        DWORD read = 0;
-        if (!ReadFile(handle, buf + got, wanted, &read,
-                      offset != nullptr ? &at : nullptr)) {
-            DWORD error = GetLastError();
-            // The end of a file, or of a pipe whose writer has gone.
-            if (error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE)
-                break;
+        std::uint64_t position = offset + got;
+        std::size_t read = read_once(file, &position, buf + got, n - got);
+        if (read == read_failed)
             return read_failed;
-        }
         if (read == 0)
             break;
         got += read;
@@ -321,47 +172,95 @@ read_handle(HANDLE handle, const std::uint64_t *offset, char *buf,
     return got;
 }
 
-std::size_t
-read_file(input_file file, char *buf, std::size_t n)
+// Opens the named file for reading and writing as disposition says. It may
+// be removed while it is open, as an interruption does.
+static int
+open_handle(const char *name, DWORD disposition)
 {
-    return read_handle(handle_of(file), nullptr, buf, n);
+    HANDLE handle =
+        CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return -1;
+    int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (file < 0)
+        (void)CloseHandle(handle);
+    return file;
 }
 
-std::size_t
-read_file_once(input_file file, char *buf, std::size_t n)
+int
+open_for_writing(const char *name, int *is_new)
 {
-    DWORD wanted =
-        n < max_transfer_size ? static_cast<DWORD>(n) : max_transfer_size;
-    DWORD read = 0;
-    if (!ReadFile(handle_of(file), buf, wanted, &read, nullptr)) {
-        DWORD error = GetLastError();
-        return error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE
-                   ? 0
-                   : read_failed;
-    }
-    return read;
+    int file = _open(name, _O_WRONLY | _O_BINARY);
+    *is_new = file < 0 && errno == ENOENT;
+    if (*is_new)
+        file = open_handle(name, CREATE_NEW);
+    return file;
 }
 
-std::size_t
-read_file_at(input_file file, std::uint64_t offset, char *buf, std::size_t n)
+// Never beside the output, which is not replaced here.
+int
+create_temp_file(const char *beside, char *buf, std::size_t cap)
 {
-    return read_handle(handle_of(file), &offset, buf, n);
+    char folder[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof folder, folder);
+    if (beside != nullptr || n == 0 || n >= sizeof folder || cap < MAX_PATH ||
+        !GetTempFileNameA(folder, "tw", 0, buf))
+        return -1;
+    int file = open_handle(buf, OPEN_EXISTING);
+    if (file < 0)
+        (void)DeleteFileA(buf);
+    return file;
 }
 
-std::size_t
-write_file(output_file *output, const char *text, std::size_t n)
+int
+write_all(int file, const char *text, std::size_t n)
 {
-    HANDLE handle = handle_of(_fileno(output->stream));
-    std::size_t done = 0;
-    while (done < n) {
-        DWORD wanted = n - done < max_transfer_size
-                           ? static_cast<DWORD>(n - done)
-                           : max_transfer_size;
+    while (n != 0) {
+        DWORD wanted =
+            n < max_transfer_size ? static_cast<DWORD>(n) : max_transfer_size;
         DWORD written = 0;
-        if (!WriteFile(handle, text + done, wanted, &written, nullptr) ||
+        if (!WriteFile(handle_of(file), text, wanted, &written, nullptr) ||
             written == 0)
-            break;
-        done += written;
+            return 0;
+        text += written;
+        n -= written;
     }
-    return done;
+    return 1;
+}
+
+int
+truncate_file(int file, std::uint64_t length)
+{
+    return _chsize_s(file, static_cast<__int64>(length)) == 0;
+}
+
+static void (*remove_when_interrupted)();
+static volatile LONG is_finishing;
+
+// Runs on a thread of its own. While the output is put in place, Ctrl-C
+// is let pass and the run completes; else the files go, and the process
+// ends.
+static BOOL WINAPI
+remove_and_end(DWORD event)
+{
+    (void)event;
+    if (is_finishing)
+        return TRUE;
+    remove_when_interrupted();
+    return FALSE;
+}
+
+void
+watch_interruptions(void (*remove)())
+{
+    remove_when_interrupted = remove;
+    (void)SetConsoleCtrlHandler(remove_and_end, TRUE);
+}
+
+void
+hold_interruptions(int is_held)
+{
+    is_finishing = is_held;
 }

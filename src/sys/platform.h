@@ -4,49 +4,53 @@
 #include "sys/files.h"
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
 
-// What files.cpp, the same on every platform, asks of the one platform file
-// built beside it. Files are descriptors of the C runtime.
+// What output.cpp, the same on every platform, asks of the one platform
+// file built beside it. Files are descriptors of the C runtime; each call
+// answers 1, or a descriptor, when it worked, else 0 or -1.
 
-// The bytes after which a name's last part begins.
-extern const char folder_separators[];
-
-// Stores in buf, of cap bytes, the name of the file that name reaches
-// through symbolic links; answers 0 when it does not fit or cannot be
-// followed.
-int resolve_links(const char *name, char *buf, std::size_t cap);
-
-// Opens the named file for writing, leaving its bytes, or creates it empty,
-// setting *is_new; answers a descriptor, or -1.
+// Opens the named file for writing, leaving its bytes, or creates it empty
+// with the permissions a new file gets, setting *is_new.
 int open_for_writing(const char *name, int *is_new);
 
-// Creates the named file, which must not exist yet, for writing, with the
-// permissions a new file gets; answers a descriptor, or -1, setting
-// *exists when a file had the name.
-int create_new_file(const char *name, int *exists);
+// Whether a new file may take an existing output's place. Windows would
+// keep neither another account's file, nor one another program holds open,
+// nor its hard links: there an existing output takes the text in place.
+#ifdef _WIN32
+constexpr int replaces_files = 0;
+#else
+constexpr int replaces_files = 1;
+#endif
 
-// Answers whether the new file open as temp could be given the owner, the
-// group and the permissions of the output open as output, on the same file
-// system, so that it may take the output's place.
+// Stores in buf the name of the file that name reaches through symbolic
+// links, where a new file may take that file's place.
+int resolve_name(const char *name, char *buf, std::size_t cap);
+
+// Creates a new file, readable and writable by this process only, beside
+// the named file or, where beside is nullptr, in the system's folder for
+// temporary files; stores its name in buf.
+int create_temp_file(const char *beside, char *buf, std::size_t cap);
+
+// Answers whether the new file temp could take the place of output with
+// nothing of output's lost: given its owner, group and permissions, where
+// output carries no other attributes.
 int take_attributes(int output, int temp);
 
-// Answers a stream that writes the descriptor, which it then owns, or
-// nullptr.
-std::FILE *open_stream(int file);
+// Gives the file named temp the name name, in place of the file there.
+int place_file(const char *temp, const char *name);
 
-// Closes a descriptor that no stream owns.
-void close_file(int file);
+// Writes all n bytes where the file stands.
+int write_all(int file, const char *text, std::size_t n);
 
-// Removes the named file, if it can.
-void remove_file(const char *name);
+// Cuts the file to its first length bytes.
+int truncate_file(int file, std::uint64_t length);
 
-// Answers whether the output's temporary file took its final name; either
-// way, an interruption no longer removes it.
-int place_output_file(const output_file *file);
+// Has remove called when the process is interrupted, before it ends.
+void watch_interruptions(void (*remove)());
 
-// Has an interruption of the process remove the output's temporary file,
-// and the file the run created, while file is written; nullptr stops it.
-void remove_if_interrupted(const output_file *file);
+// Holds interruptions back while is_held is 1, and lets them through when
+// it is 0.
+void hold_interruptions(int is_held);
 
 #endif

@@ -1,17 +1,94 @@
 #include "where/where.h"
 
 #include "expand/fatal.h"
-#include "sys/files.h"
+#include "expand/reader.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+[[noreturn]] static void
+fail_comparing(const output_comparison *compared)
+{
+    fatal("error reading output file %s\n", compared->file_name);
+}
+
+static void
+open_comparison(void *comparison, const char *name, file_identity *identity)
+{
+    output_comparison *compared = static_cast<output_comparison *>(comparison);
+    compared->file_name = name;
+    compared->file = open_input_file(name, identity);
+    if (compared->file == no_input_file)
+        fail_comparing(compared);
+}
+
+// Answers whether bytes of the compared file are at hand, reading more when
+// none are; 0 at its end.
+static int
+refill_comparison(output_comparison *compared)
+{
+    if (compared->at < compared->end)
+        return 1;
+    std::size_t got =
+        read_file_once(compared->file, compared->buf, compared->cap);
+    if (got == read_failed)
+        fail_comparing(compared);
+    compared->at = 0;
+    compared->end = got;
+    return got != 0;
+}
+
+static void
+compare_text(void *comparison, const char *text, std::size_t n)
+{
+    output_comparison *compared = static_cast<output_comparison *>(comparison);
+    compared->n_line_feeds += count_line_feeds(text, n);
+    compared->ends_line = text[n - 1] == '\n';
+    while (n != 0 && !compared->differs) {
+        if (!refill_comparison(compared)) {
+            compared->differs = 1;
+            return;
+        }
+        std::size_t at_hand = compared->end - compared->at;
+        std::size_t length = n < at_hand ? n : at_hand;
+        compared->differs =
+            std::memcmp(text, compared->buf + compared->at, length) != 0;
+        compared->at += length;
+        text += length;
+        n -= length;
+    }
+}
+
+// The output file is only read: a run refused for reading it leaves it so.
+static void
+keep_compared(void *)
+{
+}
+
+void
+start_comparison(output_comparison *compared, char *buf, std::size_t cap,
+                 text_sink *sink)
+{
+    *compared = {};
+    compared->file = no_input_file;
+    compared->buf = buf;
+    compared->cap = cap;
+    compared->ends_line = 1;
+    *sink = {open_comparison, compare_text, keep_compared, compared};
+}
+
+// Answers the number, counted from 1, of the first output line that begins
+// after what was written so far.
+static std::uint64_t
+next_output_line(const output_comparison *compared)
+{
+    return compared->n_line_feeds + (compared->ends_line ? 1 : 2);
+}
 
 static void
 add_segment(line_map *map, const char *file_name, std::uint64_t source_line,
             int is_note)
 {
-    std::uint64_t first_line = next_output_line(map->out);
+    std::uint64_t first_line = next_output_line(map->compared);
     std::size_t n = map->n_segments;
     // A stretch no line of which was written gives way to the next.
     if (n != 0 && map->segments[n - 1].first_line == first_line)
@@ -25,15 +102,37 @@ add_segment(line_map *map, const char *file_name, std::uint64_t source_line,
 }
 
 void
-start_line_map(line_map *map, const char *input_name, const text_output *out,
-               map_failure_step on_failure, char *const *command)
+start_line_map(line_map *map, const char *input_name,
+               output_comparison *compared)
 {
-    map->out = out;
-    map->on_failure = on_failure;
-    map->command = command;
+    map->compared = compared;
+    map->input_name = input_name;
     map->is_full = 0;
+    map->n_expansions = 0;
     map->n_segments = 0;
     add_segment(map, input_name, 1, 0);
+}
+
+// Notes where the expansion of a file taken in begins, and, once it has
+// ended, where it ends: the last one begun and not ended is the innermost.
+static void
+note_expansion(line_map *map, const run_event *event)
+{
+    std::uint64_t line = next_output_line(map->compared);
+    if (event->kind == run_event_kind::file_taken_in &&
+        map->n_expansions < max_include_files) {
+        map->expansions[map->n_expansions++] = {event->file_name, event->line,
+                                                event->name, line, 0};
+        return;
+    }
+    for (std::size_t i = map->n_expansions; i-- > 0;) {
+        map_expansion *expansion = &map->expansions[i];
+        if (expansion->end_line == 0 && expansion->line == event->line &&
+            expansion->file_name == event->file_name) {
+            expansion->end_line = line;
+            return;
+        }
+    }
 }
 
 void
@@ -45,53 +144,39 @@ watch_for_map(void *map, const run_event *event)
     case run_event_kind::directive_begins:
         return;
     case run_event_kind::file_taken_in:
+        note_expansion(seen, event);
         add_segment(seen, event->name, 1, 0);
         return;
     case run_event_kind::repeat_noted:
         add_segment(seen, event->file_name, event->line, 1);
         return;
     case run_event_kind::directive_ends:
+        note_expansion(seen, event);
         add_segment(seen, event->file_name, event->line + 1, 0);
         return;
     }
 }
 
 void
-report_map_failure(void *map, const char *format, std::va_list args)
+refuse_stale_map(line_map *map)
 {
-    line_map *failed = static_cast<line_map *>(map);
-    write_failure(&failed->at, format, args);
-    switch (failed->on_failure) {
-    case map_failure_step::none:
-        return;
-    case map_failure_step::pass_input_on:
-        pass_messages_on();
-        return;
-    case map_failure_step::run_command: {
-        // The command's own failure is the one a build must see.
-        (void)std::fflush(stderr);
-        int status = run_command_unchanged(failed->command);
-        std::exit(status != 0 ? status : 1);
-    }
-    }
-}
-
-void
-refuse_stale_map(line_map *map, const char *input_name)
-{
-    if (map->out->differs)
+    output_comparison *compared = map->compared;
+    // The file may go on past what the run wrote.
+    if (!compared->differs && refill_comparison(compared))
+        compared->differs = 1;
+    (void)close_file(compared->file);
+    if (compared->differs)
         fatal("%s is not what textweld makes of %s now: flatten it again\n",
-              map->out->file_name, input_name);
+              compared->file_name, map->input_name);
     if (map->is_full)
         fatal("%s has more directives than a map can hold\n",
-              map->out->file_name);
-    map->on_failure = map_failure_step::none;
+              compared->file_name);
 }
 
 std::uint64_t
-count_output_lines(const text_output *out)
+count_output_lines(const line_map *map)
 {
-    return next_output_line(out) - 1;
+    return next_output_line(map->compared) - 1;
 }
 
 const map_segment *
@@ -124,42 +209,199 @@ read_digits(const char *text, std::size_t n, std::uint64_t *value)
     std::size_t i = 0;
     for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
         unsigned digit = static_cast<unsigned>(text[i] - '0');
-        if (number > (UINT64_MAX - digit) / 10)
-            return 0;
-        number = number * 10 + digit;
+        number = number > (UINT64_MAX - digit) / 10 ? UINT64_MAX
+                                                    : number * 10 + digit;
     }
     *value = number;
     return i;
 }
 
-int
-read_line_number(const char *text, std::uint64_t *number)
+static void
+write_place(const char *file_name, std::uint64_t line)
+{
+    write_standard_stream(stdout, file_name, std::strlen(file_name));
+    write_standard_stream(stdout, ":", 1);
+    write_standard_number(stdout, line, 0);
+    write_standard_stream(stdout, "\n", 1);
+}
+
+// Answers the question of an output line, text, whose number is line.
+static int
+answer_output_line(const line_map *map, const char *text, std::uint64_t line)
+{
+    std::uint64_t n_lines = count_output_lines(map);
+    if (line == 0 || line > n_lines) {
+        (void)std::fprintf(stderr,
+                           "textweld-where: %s has %llu lines, not %s\n",
+                           map->compared->file_name,
+                           static_cast<unsigned long long>(n_lines), text);
+        return 0;
+    }
+    const map_segment *segment = find_segment(map, line);
+    write_place(segment->file_name, source_line_of(segment, line));
+    return 1;
+}
+
+// The way back from a line of a source file: the names the run read it
+// under, the line, how many lines the file has as far as the map shows,
+// and the last output line printed, 0 before any.
+struct way_back {
+    const char *names[max_include_files + 1];
+    std::size_t n_names;
+    std::uint64_t line;
+    std::uint64_t n_lines;
+    std::uint64_t last_answer;
+};
+
+// Answers whether the run read the named file, under that name or any
+// other that reaches the same regular file, storing each such name.
+static int
+find_source(const line_map *map, const char *file_name, way_back *back)
+{
+    file_identity asked;
+    file_identity read;
+    int is_identified = identify_file_name(file_name, &asked);
+    back->n_names = 0;
+    for (std::size_t i = 0; i <= map->n_expansions; ++i) {
+        const char *name =
+            i == 0 ? map->input_name : map->expansions[i - 1].name;
+        if (std::strcmp(name, file_name) == 0 ||
+            (is_identified && identify_file_name(name, &read) &&
+             is_same_regular_file(&asked, &read)))
+            back->names[back->n_names++] = name;
+    }
+    return back->n_names != 0;
+}
+
+// Answers how many output lines segment i holds.
+static std::uint64_t
+count_segment_lines(const line_map *map, std::size_t i)
+{
+    std::uint64_t end = i + 1 < map->n_segments
+                            ? map->segments[i + 1].first_line
+                            : count_output_lines(map) + 1;
+    return end - map->segments[i].first_line;
+}
+
+static int
+is_asked(const way_back *back, const char *name)
+{
+    for (std::size_t i = 0; i < back->n_names; ++i) {
+        if (back->names[i] == name)
+            return 1;
+    }
+    return 0;
+}
+
+// Takes the n output lines from first on, which come from name: one for
+// one from source_line on, or, for a note, each from source_line. Prints
+// those that come from the line asked, each once and in order.
+static void
+walk_stretch(const line_map *map, way_back *back, const char *name,
+             std::uint64_t source_line, std::uint64_t first, std::uint64_t n,
+             int is_note)
+{
+    if (!is_asked(back, name))
+        return;
+    std::uint64_t last = is_note ? source_line : source_line + n - 1;
+    if (last > back->n_lines)
+        back->n_lines = last;
+    if (back->line < source_line || back->line > last)
+        return;
+    std::uint64_t from = is_note ? first : first + back->line - source_line;
+    std::uint64_t to = is_note ? first + n : from + 1;
+    for (std::uint64_t line = from; line < to; ++line) {
+        if (line > back->last_answer)
+            write_place(map->compared->file_name, line);
+        back->last_answer = line;
+    }
+}
+
+// A directive that took in a file has no output line of its own: the
+// first line of what it took in stands for it, where there is one.
+static void
+walk_expansion(const line_map *map, way_back *back, std::size_t i)
+{
+    const map_expansion *expansion = &map->expansions[i];
+    walk_stretch(map, back, expansion->file_name, expansion->line,
+                 expansion->first_line,
+                 expansion->first_line < expansion->end_line, 1);
+}
+
+// Answers the question text, of line of file_name.
+static int
+answer_source_line(const line_map *map, const char *text, const char *file_name,
+                   std::uint64_t line)
+{
+    static way_back back;
+    back = {};
+    back.line = line;
+    if (!find_source(map, file_name, &back)) {
+        (void)std::fprintf(stderr, "textweld-where: the run did not read %s\n",
+                           file_name);
+        return 0;
+    }
+    // An expansion begins where a segment does: the two walk in step.
+    std::size_t e = 0;
+    for (std::size_t i = 0; i < map->n_segments; ++i) {
+        const map_segment *segment = &map->segments[i];
+        for (; e < map->n_expansions &&
+               map->expansions[e].first_line <= segment->first_line;
+             ++e)
+            walk_expansion(map, &back, e);
+        walk_stretch(map, &back, segment->file_name, segment->source_line,
+                     segment->first_line, count_segment_lines(map, i),
+                     segment->is_note);
+    }
+    for (; e < map->n_expansions; ++e)
+        walk_expansion(map, &back, e);
+    if (back.last_answer != 0)
+        return 1;
+    if (line == 0 || line > back.n_lines)
+        (void)std::fprintf(
+            stderr, "textweld-where: %s has %llu lines, not %s\n", file_name,
+            static_cast<unsigned long long>(back.n_lines),
+            text + std::strlen(file_name) + 1);
+    else
+        (void)std::fprintf(stderr,
+                           "textweld-where: %s left nothing in %s: its "
+                           "directive expands to nothing\n",
+                           text, map->compared->file_name);
+    return 0;
+}
+
+static int
+is_number(const char *text, std::uint64_t *value)
 {
     std::size_t n = std::strlen(text);
-    return n != 0 && read_digits(text, n, number) == n && *number != 0;
+    return n != 0 && read_digits(text, n, value) == n;
 }
 
 int
-answer_queries(const line_map *map, char *const *texts, std::size_t n)
+answer_questions(const line_map *map, char *const *texts, std::size_t n)
 {
-    std::uint64_t n_lines = count_output_lines(map->out);
     int answered_all = 1;
     for (std::size_t i = 0; i < n; ++i) {
+        const char *text = texts[i];
+        // A name holding a colon is read up to its last colon.
+        const char *colon = std::strrchr(text, ':');
+        std::size_t name_length =
+            colon != nullptr ? static_cast<std::size_t>(colon - text) : 0;
+        char file_name[file_name_size];
         std::uint64_t line;
-        if (!read_line_number(texts[i], &line) || line > n_lines) {
-            (void)std::fprintf(
-                stderr, "textweld-where: %s has %llu lines, not %s\n",
-                map->out->file_name, static_cast<unsigned long long>(n_lines),
-                texts[i]);
-            answered_all = 0;
-            continue;
+        int answered = 0;
+        if (is_number(text, &line)) {
+            answered = answer_output_line(map, text, line);
+        } else if (name_length != 0 && name_length < sizeof file_name &&
+                   is_number(colon + 1, &line)) {
+            std::memcpy(file_name, text, name_length);
+            file_name[name_length] = '\0';
+            answered = answer_source_line(map, text, file_name, line);
+        } else {
+            (void)std::fprintf(stderr,
+                               "textweld-where: not a line number: %s\n", text);
         }
-        const map_segment *segment = find_segment(map, line);
-        write_standard_stream(stdout, segment->file_name,
-                              std::strlen(segment->file_name));
-        write_standard_stream(stdout, ":", 1);
-        write_standard_number(stdout, source_line_of(segment, line), 0);
-        write_standard_stream(stdout, "\n", 1);
+        answered_all = answered_all && answered;
     }
     flush_standard_stream(stdout);
     return answered_all;

@@ -2,12 +2,14 @@
 #define TEXTWELD_WHERE_WHERE_H
 
 #include "expand/expand.h"
-#include "expand/position.h"
+#include "expand/registry.h"
 #include "expand/writer.h"
+#include "report/report.h"
+#include "sys/files.h"
 
-#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // Stretches of the output the map can hold: a run makes at most two for
 // each directive, and one for the input.
@@ -15,6 +17,28 @@ constexpr std::size_t max_map_segments = 1 << 20;
 // Most bytes of one message line looked at together; a longer line passes
 // on in parts, each rewritten on its own.
 constexpr std::size_t message_line_size = 64 * 1024;
+
+// What a run writes, compared with the output file as it is: buf, of cap
+// bytes, holds the file's bytes [at, end) not yet compared; the line feeds
+// written are counted, and ends_line tells whether what was written ends a
+// line (1 while nothing is); differs, whether the text differs from the
+// file.
+struct output_comparison {
+    const char *file_name;
+    input_file file;
+    char *buf;
+    std::size_t cap;
+    std::size_t at;
+    std::size_t end;
+    std::uint64_t n_line_feeds;
+    int ends_line;
+    int differs;
+};
+
+// Readies a comparison that reads the output into buf, of cap bytes, and
+// the sink a run writes it through.
+void start_comparison(output_comparison *compared, char *buf, std::size_t cap,
+                      text_sink *sink);
 
 // Where a stretch of the output comes from: from output line first_line
 // on, the lines of file_name from source_line on, one for one; or, for the
@@ -26,46 +50,46 @@ struct map_segment {
     int is_note;
 };
 
-// What a failure while the map is made does after its message: nothing
-// more, pass the filter's input on unchanged, or run the wrapped command
-// with its streams unchanged.
-enum class map_failure_step { none, pass_input_on, run_command };
+// A directive that took a file in: the file and line that hold it, the
+// name it took in, and the output lines [first_line, end_line) that its
+// expansion fills.
+struct map_expansion {
+    const char *file_name;
+    std::uint64_t line;
+    const char *name;
+    std::uint64_t first_line;
+    std::uint64_t end_line;
+};
 
 // What textweld-where learns from a run: where it stands, for a failure,
-// and where each line of the output comes from. out is the comparison the
-// run writes into; is_full tells that a stretch did not fit; command is
-// the wrapped command, for a failure's step.
+// where each line of the output comes from, and each file taken in.
+// is_full tells that a stretch did not fit.
 struct line_map {
     run_position at;
-    const text_output *out;
-    map_failure_step on_failure;
-    char *const *command;
+    output_comparison *compared;
+    const char *input_name;
     int is_full;
+    std::size_t n_expansions;
+    map_expansion expansions[max_include_files];
     std::size_t n_segments;
     map_segment segments[max_map_segments];
 };
 
-// Readies the map of the output that out compares, which starts with the
-// first line of input_name, with what a failure does after its message.
+// Readies the map of the output that compared reads, which starts with the
+// first line of input_name.
 void start_line_map(line_map *map, const char *input_name,
-                    const text_output *out, map_failure_step on_failure,
-                    char *const *command);
-
-// Reports a failure as textweld-deps does, then takes the map's failure
-// step: a failure_handler whose context is the line_map.
-void report_map_failure(void *map, const char *format, std::va_list args)
-    __attribute__((format(printf, 2, 0)));
-
-// Ends the run, saying why, unless the run wrote the output as it is and
-// the map holds all of it; from then on a failure only reports.
-void refuse_stale_map(line_map *map, const char *input_name);
+                    output_comparison *compared);
 
 // Tells the line_map what the run does: a run_watcher's report.
 void watch_for_map(void *map, const run_event *event);
 
+// Ends the run, saying why, unless the run wrote the output as it is and
+// the map holds all of it.
+void refuse_stale_map(line_map *map);
+
 // Answers the number of lines the output holds; a last line without a line
 // feed counts.
-std::uint64_t count_output_lines(const text_output *out);
+std::uint64_t count_output_lines(const line_map *map);
 
 // Answers the segment that holds the output line, which must be at least 1
 // and at most count_output_lines.
@@ -75,29 +99,14 @@ const map_segment *find_segment(const line_map *map, std::uint64_t line);
 std::uint64_t source_line_of(const map_segment *segment, std::uint64_t line);
 
 // Answers how many decimal digits stand at text, at most n, storing their
-// value; 0 when there are none or the value does not fit.
+// value, or UINT64_MAX where it does not fit.
 std::size_t read_digits(const char *text, std::size_t n, std::uint64_t *value);
 
-// Answers whether text is a positive decimal number that fits, storing it.
-int read_line_number(const char *text, std::uint64_t *number);
-
-// Prints "<file>:<line>" for each output line named by the n texts, or says
-// on standard error that the output has no such line; answers whether all
-// were answered.
-int answer_queries(const line_map *map, char *const *texts, std::size_t n);
-
-// The output's name as messages write it, made to be found in a message
-// line in time that grows with the line's length alone: border[k] is the
-// length of the longest proper prefix of the name's first k + 1 bytes that
-// also ends them. A name longer than a message line is never found.
-struct name_pattern {
-    const char *name;
-    std::size_t length;
-    std::uint32_t border[message_line_size];
-};
-
-// Readies the pattern of name.
-void start_name_pattern(name_pattern *pattern, const char *name);
+// Answers each of the n questions: a line of the output, printed as the
+// <file>:<line> it comes from, or a <file>:<line> of a source, printed as
+// each <output>:<line> it became; says on standard error why one cannot be
+// answered. Answers whether all were.
+int answer_questions(const line_map *map, char *const *texts, std::size_t n);
 
 // A reference to a line of the output in a message line: where the name
 // stands, without its quotes, where the number's digits stand, and the
@@ -110,31 +119,34 @@ struct reference {
     std::uint64_t line;
 };
 
-// A look through one message line for references, from at on. boundary
-// tells whether a name may begin at text[at]; name_starts has bit i set
-// where the name's bytes stand from text[i] on.
+// A look through n bytes of a message line for references to lines 1 to
+// n_lines of the output named name, from at on. boundary tells whether a
+// reference may begin at text[at].
 struct reference_scan {
-    const name_pattern *pattern;
+    const char *name;
+    std::size_t name_length;
     std::uint64_t n_lines;
     const char *text;
     std::size_t n;
     std::size_t at;
     int boundary;
-    std::uint64_t name_starts[message_line_size / 64 + 1];
 };
 
-// Readies a look through the n bytes of text, at most message_line_size,
-// for references to lines 1 to n_lines of the output named by pattern.
-void start_reference_scan(reference_scan *scan, const name_pattern *pattern,
+// Readies a look through the n bytes of text, at most message_line_size.
+void start_reference_scan(reference_scan *scan, const char *name,
                           std::uint64_t n_lines, const char *text,
                           std::size_t n);
 
 // Answers whether another reference follows, storing it.
 int next_reference(reference_scan *scan, reference *found);
 
+// Writes the n bytes of a message line to the stream, with each reference
+// to a line of output_name rewritten into the file and line it comes from.
+void rewrite_line(const line_map *map, const char *output_name, std::FILE *to,
+                  const char *text, std::size_t n);
+
 // Copies standard input to standard output, line by line as it arrives,
-// with each reference to a line of output_name rewritten into the file and
-// line it comes from; ends the run if reading or writing fails.
+// with each reference rewritten; ends the run if reading or writing fails.
 void filter_messages(const line_map *map, const char *output_name);
 
 // Copies what is left of standard input to standard output, unchanged, as

@@ -7,6 +7,7 @@
 #include "expand/fatal.h"
 #include "expand/writer.h"
 #include "sys/files.h"
+#include "sys/output.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -62,7 +63,7 @@ __attribute__((format(printf, 2, 0))) void
 exit_child(void *, const char *format, std::va_list args)
 {
     (void)std::vprintf(format, args);
-    finish_output_at_exit();
+    (void)finish_output_file();
     (void)std::fflush(nullptr);
     _exit(1);
 }
@@ -75,9 +76,30 @@ holds_temporary_file()
         std::abort();
     bool found = false;
     while (const dirent *entry = readdir(dir))
-        found = found || std::strncmp(entry->d_name, ".out.", 5) == 0;
+        found = found || std::strncmp(entry->d_name, ".textweld-", 10) == 0;
     (void)closedir(dir);
     return found;
+}
+
+// The output file, as textweld's own sink writes it.
+void
+open_file(void *, const char *name, file_identity *identity)
+{
+    if (!open_output_file(name, identity))
+        fatal("error opening output file\n");
+}
+
+void
+write_file(void *, const char *text, std::size_t n)
+{
+    if (!write_output_file(text, n))
+        fatal("error writing output file\n");
+}
+
+void
+drop_file(void *)
+{
+    abandon_output_file();
 }
 
 [[noreturn]] void
@@ -86,10 +108,10 @@ run_child()
     if (std::freopen("/dev/null", "w", stdout) == nullptr)
         _exit(3);
     divert_failures(exit_child, nullptr);
-    static char buf[4096];
-    text_output out;
-    ready_text_output(&out, output_kind::file, buf, sizeof buf);
-    run_expansion("a", "out", &out, nullptr);
+    const text_sink file = {open_file, write_file, drop_file, nullptr};
+    run_expansion("a", "out", &file, nullptr);
+    if (!finish_output_file())
+        _exit(1);
     _exit(0);
 }
 

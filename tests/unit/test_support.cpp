@@ -27,12 +27,6 @@ write_some(int file, const char *bytes, std::size_t n)
 {
     return _write(file, bytes, static_cast<unsigned>(n));
 }
-
-void
-close_file(int file)
-{
-    _close(file);
-}
 #else
 int
 make_pipe(int ends[2])
@@ -44,12 +38,6 @@ int
 write_some(int file, const char *bytes, std::size_t n)
 {
     return static_cast<int>(write(file, bytes, n));
-}
-
-void
-close_file(int file)
-{
-    close(file);
 }
 #endif
 
@@ -88,7 +76,7 @@ open_pipe_holding(const std::string &bytes)
                 break;
             done += static_cast<std::size_t>(n);
         }
-        close_file(write_end);
+        (void)close_file(write_end);
     }).detach();
     return ends[0];
 }

@@ -1,11 +1,15 @@
-#ifndef TEXTWELD_EXPAND_POSITION_H
-#define TEXTWELD_EXPAND_POSITION_H
+#ifndef TEXTWELD_REPORT_REPORT_H
+#define TEXTWELD_REPORT_REPORT_H
 
 #include "expand/expand.h"
 
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+
+// What the companions share: where a watched run stands, for their
+// messages, and their answers on standard output and error.
 
 // Where a run stands, for a companion program's messages: the directives
 // being acted on, outermost first, as the run's events tell them.
@@ -27,5 +31,18 @@ void follow_run(run_position *at, const run_event *event);
 // the message is about, or the program's name outside any directive.
 void write_failure(void *position, const char *format, std::va_list args)
     __attribute__((format(printf, 2, 0)));
+
+// Writes n bytes of text to standard output or standard error; ends the
+// run if writing fails.
+void write_standard_stream(std::FILE *stream, const char *text, std::size_t n);
+
+// Writes number in decimal to standard output or standard error, with zeros
+// before it up to width digits; ends the run if writing fails.
+void write_standard_number(std::FILE *stream, std::uint64_t number,
+                           std::size_t width);
+
+// Writes what standard output or standard error holds back; ends the run if
+// writing fails.
+void flush_standard_stream(std::FILE *stream);
 
 #endif

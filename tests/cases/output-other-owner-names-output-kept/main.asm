@@ -1,0 +1,3 @@
+; main
+#include "defs.inc"
+end

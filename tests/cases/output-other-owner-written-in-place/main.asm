@@ -1,0 +1,3 @@
+start
+#include "defs.inc"
+end

@@ -1,0 +1,3 @@
+top
+#include "empty.inc"
+end

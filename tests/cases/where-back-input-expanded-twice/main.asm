@@ -1,0 +1,3 @@
+line1
+#include "a.inc"
+line3

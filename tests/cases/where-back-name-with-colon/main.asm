@@ -1,0 +1,2 @@
+top
+#include "a:b.inc"
