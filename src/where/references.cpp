@@ -9,8 +9,9 @@ constexpr char escape = '\x1b';
 // them: @ stands for the output's name, bare or in quotes, # for the line
 // number. Rows are tried in this order, the longest first, so that a
 // shorter row never takes what a longer one would. What follows a shape,
-// such as a column, stays as it is.
-static const char *const shapes[] = {
+// such as a column, stays as it is. textweld-where(1) shows this table as
+// it stands: a row is a pattern in quotes, a comma and a comment.
+static constexpr const char *shapes[] = {
     "line # of file @", // pasmo: ERROR on line 3 of file flat.asm
     "line # in file @", // line 3 in file flat.asm
     "line # of @",      // line 3 of flat.asm
@@ -21,20 +22,47 @@ static const char *const shapes[] = {
     "@: #:",            // avra in a macro: [Macro: flat.asm: 4:]
     "@ (#)",            // dasm: flat.asm (3): error
     "@ [#]",            // fasm: flat.asm [3]:
-    "@(#)",             // avra: flat.asm(3) : Error; ca65: flat.s(3): Error
+    "@(#)",             // avra, ca65: flat.asm(3) : Error, flat.s(3): Error
     "@:#",              // nasm, yasm, gpasm, GNU as, 64tass: flat.asm:3:9:
 };
 
-// Which bytes may stand in a file name, so that a name the message holds
-// does not start or end beside them: letters, digits, "._-/\\~+" and the
-// bytes of UTF-8 sequences.
+// A set of bytes, asked of every byte of every message line.
+struct byte_set {
+    unsigned char holds[256];
+};
+
+// The bytes that may stand in a file name, so that a name the message
+// holds does not start or end beside them: letters, digits, "._-/\\~+"
+// and the bytes of UTF-8 sequences.
+static constexpr byte_set
+make_name_bytes()
+{
+    byte_set set = {};
+    for (int c = 0; c < 256; ++c)
+        set.holds[c] = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                       (c >= 'A' && c <= 'Z') || c >= 0x80 || c == '.' ||
+                       c == '_' || c == '-' || c == '/' || c == '\\' ||
+                       c == '~' || c == '+';
+    return set;
+}
+
+// The bytes a shape begins with, where it does not begin with the name.
+static constexpr byte_set
+make_first_bytes()
+{
+    byte_set set = {};
+    for (const char *shape : shapes)
+        set.holds[static_cast<unsigned char>(shape[0])] = shape[0] != '@';
+    return set;
+}
+
+static constexpr byte_set name_bytes = make_name_bytes();
+static constexpr byte_set first_bytes = make_first_bytes();
+
 static int
 is_name_byte(char c)
 {
-    unsigned char u = static_cast<unsigned char>(c);
-    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') ||
-           (u >= 'A' && u <= 'Z') || u >= 0x80 ||
-           (u != 0 && std::strchr("._-/\\~+", u) != nullptr);
+    return name_bytes.holds[static_cast<unsigned char>(c)];
 }
 
 // Answers where the escape sequences from text[at] on end: each is ESC [,
@@ -140,13 +168,19 @@ next_reference(reference_scan *scan, reference *found)
             scan->boundary = 1;
             continue;
         }
-        // Every shape begins with the name, a quote before it, or "line".
+        // A shape begins with its first byte, or with the name, bare or
+        // quoted, where it begins with @.
         char c = scan->text[at];
-        int may_begin = scan->boundary && (c == scan->name[0] || c == '"' ||
-                                           c == '\'' || c == 'l');
+        int may_be_name = c == scan->name[0] || c == '"' || c == '\'';
+        int may_begin =
+            scan->boundary &&
+            (may_be_name || first_bytes.holds[static_cast<unsigned char>(c)]);
         std::size_t end;
-        for (const char *shape : shapes) {
-            if (may_begin && match_shape(scan, shape, at, found, &end)) {
+        for (std::size_t i = 0; may_begin && i < sizeof shapes / sizeof *shapes;
+             ++i) {
+            const char *shape = shapes[i];
+            if ((shape[0] == '@' ? may_be_name : shape[0] == c) &&
+                match_shape(scan, shape, at, found, &end)) {
                 scan->at = end;
                 scan->boundary = !is_name_byte(scan->text[end - 1]);
                 return 1;

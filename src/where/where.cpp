@@ -108,6 +108,7 @@ start_line_map(line_map *map, const char *input_name,
     map->compared = compared;
     map->input_name = input_name;
     map->is_full = 0;
+    map->is_identified = 0;
     map->n_expansions = 0;
     map->n_segments = 0;
     add_segment(map, input_name, 1, 0);
@@ -253,21 +254,35 @@ struct way_back {
     std::uint64_t last_answer;
 };
 
-// Answers whether the run read the named file, under that name or any
-// other that reaches the same regular file, storing each such name.
-static int
-find_source(const line_map *map, const char *file_name, way_back *back)
+// Answers the name of the input, for i 0, or of the file the run took in
+// at its expansion i - 1.
+static const char *
+source_name(const line_map *map, std::size_t i)
 {
+    return i == 0 ? map->input_name : map->expansions[i - 1].name;
+}
+
+// Answers whether the run read the named file, under that name or any
+// other that reaches the same regular file, storing each such name; the
+// files' identities are asked once.
+static int
+find_source(line_map *map, const char *file_name, way_back *back)
+{
+    for (std::size_t i = 0; !map->is_identified && i <= map->n_expansions;
+         ++i) {
+        const char *name = source_name(map, i);
+        if (!identify_file_name(name, &map->identities[i]))
+            map->identities[i] = {};
+    }
+    map->is_identified = 1;
     file_identity asked;
-    file_identity read;
     int is_identified = identify_file_name(file_name, &asked);
     back->n_names = 0;
     for (std::size_t i = 0; i <= map->n_expansions; ++i) {
-        const char *name =
-            i == 0 ? map->input_name : map->expansions[i - 1].name;
+        const char *name = source_name(map, i);
         if (std::strcmp(name, file_name) == 0 ||
-            (is_identified && identify_file_name(name, &read) &&
-             is_same_regular_file(&asked, &read)))
+            (is_identified &&
+             is_same_regular_file(&asked, &map->identities[i])))
             back->names[back->n_names++] = name;
     }
     return back->n_names != 0;
@@ -330,7 +345,7 @@ walk_expansion(const line_map *map, way_back *back, std::size_t i)
 
 // Answers the question text, of line of file_name.
 static int
-answer_source_line(const line_map *map, const char *text, const char *file_name,
+answer_source_line(line_map *map, const char *text, const char *file_name,
                    std::uint64_t line)
 {
     static way_back back;
@@ -378,7 +393,7 @@ is_number(const char *text, std::uint64_t *value)
 }
 
 int
-answer_questions(const line_map *map, char *const *texts, std::size_t n)
+answer_questions(line_map *map, char *const *texts, std::size_t n)
 {
     int answered_all = 1;
     for (std::size_t i = 0; i < n; ++i) {

@@ -63,12 +63,15 @@ struct map_expansion {
 
 // What textweld-where learns from a run: where it stands, for a failure,
 // where each line of the output comes from, and each file taken in.
-// is_full tells that a stretch did not fit.
+// is_full tells that a stretch did not fit; identities, once is_identified,
+// hold those of the input and of each file taken in, for the way back.
 struct line_map {
     run_position at;
     output_comparison *compared;
     const char *input_name;
     int is_full;
+    int is_identified;
+    file_identity identities[max_include_files + 1];
     std::size_t n_expansions;
     map_expansion expansions[max_include_files];
     std::size_t n_segments;
@@ -106,7 +109,7 @@ std::size_t read_digits(const char *text, std::size_t n, std::uint64_t *value);
 // <file>:<line> it comes from, or a <file>:<line> of a source, printed as
 // each <output>:<line> it became; says on standard error why one cannot be
 // answered. Answers whether all were.
-int answer_questions(const line_map *map, char *const *texts, std::size_t n);
+int answer_questions(line_map *map, char *const *texts, std::size_t n);
 
 // A reference to a line of the output in a message line: where the name
 // stands, without its quotes, where the number's digits stand, and the
