@@ -86,7 +86,7 @@ struct map_failure {
     char *const *command;
 };
 
-static void
+__attribute__((format(printf, 2, 0))) static void
 fail_making_map(void *failure, const char *format, std::va_list args)
 {
     const map_failure *failed = static_cast<const map_failure *>(failure);
