@@ -2,6 +2,8 @@
 #define TEXTWELD_REPORT_REPORT_H
 
 #include "expand/expand.h"
+#include "expand/writer.h"
+#include "sys/files.h"
 
 #include <cstdarg>
 #include <cstddef>
@@ -9,7 +11,8 @@
 #include <cstdio>
 
 // What the companions share: where a watched run stands, for their
-// messages, and their answers on standard output and error.
+// messages, their answers on standard output and error, and the
+// comparison of what a run writes with a file.
 
 // Where a run stands, for a companion program's messages: the directives
 // being acted on, outermost first, as the run's events tell them.
@@ -44,5 +47,35 @@ void write_standard_number(std::FILE *stream, std::uint64_t number,
 // Writes what standard output or standard error holds back; ends the run if
 // writing fails.
 void flush_standard_stream(std::FILE *stream);
+
+// What a run writes, compared with the output file as it is: buf, of cap
+// bytes, holds the file's bytes [at, end) not yet compared; the line feeds
+// written are counted, and ends_line tells whether what was written ends a
+// line (1 while nothing is); differs, whether the text differs from the
+// file.
+struct output_comparison {
+    const char *file_name;
+    input_file file;
+    char *buf;
+    std::size_t cap;
+    std::size_t at;
+    std::size_t end;
+    std::uint64_t n_line_feeds;
+    int ends_line;
+    int differs;
+};
+
+// Readies a comparison that reads the output into buf, of cap bytes, and
+// the sink a run writes it through: textweld-where's.
+void start_comparison(output_comparison *compared, char *buf, std::size_t cap,
+                      text_sink *sink);
+
+// Answers the number, counted from 1, of the first output line that begins
+// after what the run wrote so far.
+std::uint64_t next_output_line(const output_comparison *compared);
+
+// Ends the comparison once the run has written all: the file differs too
+// where it goes on past that. Closes the file.
+void end_comparison(output_comparison *compared);
 
 #endif

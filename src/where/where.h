@@ -18,28 +18,6 @@ constexpr std::size_t max_map_segments = 1 << 20;
 // on in parts, each rewritten on its own.
 constexpr std::size_t message_line_size = 64 * 1024;
 
-// What a run writes, compared with the output file as it is: buf, of cap
-// bytes, holds the file's bytes [at, end) not yet compared; the line feeds
-// written are counted, and ends_line tells whether what was written ends a
-// line (1 while nothing is); differs, whether the text differs from the
-// file.
-struct output_comparison {
-    const char *file_name;
-    input_file file;
-    char *buf;
-    std::size_t cap;
-    std::size_t at;
-    std::size_t end;
-    std::uint64_t n_line_feeds;
-    int ends_line;
-    int differs;
-};
-
-// Readies a comparison that reads the output into buf, of cap bytes, and
-// the sink a run writes it through.
-void start_comparison(output_comparison *compared, char *buf, std::size_t cap,
-                      text_sink *sink);
-
 // Where a stretch of the output comes from: from output line first_line
 // on, the lines of file_name from source_line on, one for one; or, for the
 // note of a repeat, every line comes from the directive at source_line.
