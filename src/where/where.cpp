@@ -243,9 +243,10 @@ walk_stretch(const line_map *map, way_back *back, const char *name,
     std::uint64_t from = is_note ? first : first + back->line - source_line;
     std::uint64_t to = is_note ? first + n : from + 1;
     for (std::uint64_t line = from; line < to; ++line) {
-        if (line > back->last_answer)
+        if (line > back->last_answer) {
             write_place(map->compared->file_name, line);
-        back->last_answer = line;
+            back->last_answer = line;
+        }
     }
 }
 
